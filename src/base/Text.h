@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dravik {
+
+// Core texts are Windows-1251 bytes. Russian literals are written once, readable, in UTF-8 and
+// turned into Windows-1251 here; nothing else in the core converts.
+std::string Cp1251(std::string_view utf8);
+
+// For the edges that talk to a UTF-8 world (the command line, tests).
+std::string Cp1251ToUtf8(std::string_view cp1251);
+
+// printf-style formatting into a std::string; the templates are the system's own ("%d", "%2d",
+// "%s"), applied to Windows-1251 bytes. Texts go in as c_str().
+std::string FormatRaw(const char* pattern, ...);
+
+template <typename... Args>
+std::string Format(const std::string& pattern, Args... args) {
+    return FormatRaw(pattern.c_str(), args...);
+}
+
+// Raises dravik::Exception with the message.
+[[noreturn]] void Raise(const std::string& message);
+
+} // namespace dravik

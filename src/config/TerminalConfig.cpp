@@ -1,0 +1,10 @@
+#include "config/TerminalConfig.h"
+
+namespace dravik {
+
+void TTerminalConfig::Clear() {
+    Tanks.fill(TTankRecord{});
+    Script.Clear();
+}
+
+} // namespace dravik

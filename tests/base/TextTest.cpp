@@ -1,0 +1,29 @@
+#include "base/Text.h"
+
+#include <gtest/gtest.h>
+
+namespace dravik {
+namespace {
+
+TEST(Text, RussianBecomesWindows1251Bytes) {
+    // "Таймаут" in Windows-1251, byte for byte.
+    EXPECT_EQ(Cp1251("Таймаут"), "\xD2\xE0\xE9\xEC\xE0\xF3\xF2");
+    EXPECT_EQ(Cp1251("Ёё"), "\xA8\xB8");
+    EXPECT_EQ(Cp1251("OK"), "OK");
+}
+
+TEST(Text, ConversionBackAndUnmappableCharacters) {
+    EXPECT_EQ(Cp1251ToUtf8("\xD2\xE0\xE9\xEC\xE0\xF3\xF2"), "Таймаут");
+    // Characters Windows-1251 cannot hold become "?".
+    EXPECT_EQ(Cp1251("a\xE2\x82\xACz"), "a\x88z"); // the euro sign exists in 1251
+    EXPECT_EQ(Cp1251("a\xE4\xB8\xADz"), "a?z");
+}
+
+TEST(Text, FormatsTemplatesOfTheSystem) {
+    EXPECT_EQ(Format("%2d|%2d|%2d", 9, 10, 255), " 9|10|255");
+    EXPECT_EQ(Format(Cp1251("Резервуар %d:\r\n%s"), 3, "x"), Cp1251("Резервуар 3:\r\nx"));
+    EXPECT_EQ(Format("%s", ""), "");
+}
+
+} // namespace
+} // namespace dravik
