@@ -1,0 +1,31 @@
+#pragma once
+// INTERFACE CONTRACT (written before the implementation; the implementer may add to it but keeps
+// these names and signatures, which the window and the command-line tool use).
+
+#include "link/PortResolver.h"
+
+#include <cstdint>
+#include <string>
+
+namespace dravik {
+
+// The running executable's path (from /proc/self/exe) with its extension replaced by ".ini".
+std::string SettingsFilePath();
+
+// The same rule for a given executable path.
+std::string SettingsPathFor(const std::string& executablePath);
+
+// Port number from section "conn", key "port" of the settings file; anything unreadable gives 1.
+uint8_t LoadPortSetting(const std::string& settingsPath);
+
+// Writes the port number; raises "Unable to write to %s" when it cannot.
+void SavePortSetting(const std::string& settingsPath, uint8_t port);
+
+// The COM port map: section "ports", key "comN" of the settings file, else the fixed table
+// (COM1..32 ttyS0..31, COM33..64 ttyUSB0..31, COM65..96 ttyACM0..31). Empty: no device.
+std::string PortDevicePath(int32_t portNumber, const std::string& settingsPath);
+
+// The map as the link takes it, reading the settings file at each call.
+TPortResolver MakePortResolver(const std::string& settingsPath);
+
+} // namespace dravik

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "config/TerminalConfig.h"
+#include "link/ComPortChannel.h"
+#include "link/PortResolver.h"
+#include "protocol/ModbusPdu.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace dravik {
+
+constexpr int RegisterBlockSize = 100; // the word array every exchange uses
+
+// The Modbus RTU master of the one controller on the line.
+class TTerminal {
+public:
+    static constexpr uint8_t SlaveAddress = 32;
+
+    TTerminal();
+    ~TTerminal();
+    TTerminal(const TTerminal&) = delete;
+    TTerminal& operator=(const TTerminal&) = delete;
+
+    TModbusPdu Response;
+    TModbusPdu Request;
+    int32_t ReplyTimeout = 0;
+    std::unique_ptr<TComPortChannel> Channel;
+    uint8_t Port = 1;
+    // How a port number becomes a device; handed in by the program (the settings' port map).
+    TPortResolver Resolver;
+
+    void Connect();
+    void Disconnect();
+    bool IsConnected() const { return Channel != nullptr; }
+
+    void Transact(int32_t expected);
+    void ReadRegisters(int32_t start, int32_t count, uint16_t* values);
+    void WriteRegisters(int32_t start, int32_t count, const uint16_t* values);
+    static void RaiseTransactError(int32_t code);
+
+    void ReadConfig(TTerminalConfig& config);
+    void WriteConfig(const TTerminalConfig& config);
+};
+
+} // namespace dravik
