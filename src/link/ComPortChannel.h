@@ -2,6 +2,7 @@
 // INTERFACE CONTRACT (written before the implementation; the implementer may add members and
 // private parts but keeps these names and signatures, which the protocol layer uses).
 
+#include "link/OperationStatus.h"
 #include "link/PortResolver.h"
 
 #include <cstdint>
@@ -9,18 +10,6 @@
 #include <string>
 
 namespace dravik {
-
-struct TOperationStatus {
-    bool Success = false;
-    int32_t Code = 0;
-    std::string Message;
-};
-
-TOperationStatus MakeStatus(int32_t code, const std::string& message);
-
-std::string BytesToHex(const uint8_t* bytes, int32_t count);
-
-enum LogEntryKind : uint8_t { lkPlain = 0, lkInfo = 1, lkError = 2, lkReceived = 3, lkSent = 4 };
 
 // Bits of TDcb::Flags, laid out like the platform record's flag word.
 constexpr uint32_t DcbBinary = 1u << 0;
