@@ -1,5 +1,6 @@
 #include "base/FileSystem.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/file.h>
