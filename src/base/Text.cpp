@@ -78,6 +78,13 @@ std::string FormatRaw(const char* pattern, ...) {
     return out;
 }
 
+std::string WithFullStop(const std::string& message) {
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') {
+        return message + '.';
+    }
+    return message;
+}
+
 void Raise(const std::string& message) {
     throw Exception(message);
 }

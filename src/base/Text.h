@@ -21,6 +21,10 @@ std::string Format(const std::string& pattern, Args... args) {
     return FormatRaw(pattern.c_str(), args...);
 }
 
+// A message as the user sees it: a final "." is added when the last character is above ".", so
+// "Таймаут" gets one and "...)" or a line break does not.
+std::string WithFullStop(const std::string& message);
+
 // Raises dravik::Exception with the message.
 [[noreturn]] void Raise(const std::string& message);
 

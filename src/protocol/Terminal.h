@@ -39,8 +39,15 @@ public:
     void WriteRegisters(int32_t start, int32_t count, const uint16_t* values);
     static void RaiseTransactError(int32_t code);
 
+    // Replaces config by the controller's configuration: mask, thresholds, script.
     void ReadConfig(TTerminalConfig& config);
+    // Writes the mask, then the validated thresholds, then the script image.
     void WriteConfig(const TTerminalConfig& config);
+
+private:
+    int32_t Attempt(int32_t expected);
+    int32_t FrameLength(int32_t expected) const;
+    bool ResponseCrcMatches() const;
 };
 
 } // namespace dravik

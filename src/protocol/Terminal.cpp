@@ -1,0 +1,195 @@
+#include "protocol/Terminal.h"
+
+#include "base/Clock.h"
+#include "base/Text.h"
+#include "config/Settings.h"
+
+#include <algorithm>
+
+namespace dravik {
+namespace {
+
+constexpr uint32_t LineBaudRate = 19200;
+constexpr uint8_t LineByteSize = 8;
+constexpr int32_t DefaultReplyTimeout = 500; // ms of silence that ends every read of an answer
+constexpr int MaxAttempts = 5;
+constexpr uint32_t RetryPause = 100; // ms
+
+constexpr int32_t StatusTimeout = -1;
+constexpr int32_t StatusMalformed = -2;
+
+constexpr uint8_t FunctionReadRegisters = 0x03;
+constexpr uint8_t FunctionWriteRegisters = 0x10;
+constexpr uint8_t FunctionReportSlaveId = 0x41; // sized by its own length byte
+constexpr uint8_t ExceptionBit = 0x80;
+
+constexpr int HeaderBytes = 3; // PDU bytes read before the frame's length is known
+// The address and the CRC around a PDU of Expected bytes after its function byte.
+constexpr int32_t FrameOverhead = 4;
+constexpr int32_t ExceptionFrameLength = 5;
+constexpr int32_t UnsizedFrameLength = 253;
+
+// Modbus's own bounds for one request.
+constexpr int32_t MaxReadCount = 125;
+constexpr int32_t MaxWriteCount = 123;
+
+void CheckCount(int32_t count, int32_t most) {
+    if (count < 1 || count > most) {
+        Raise(Format(Cp1251("Неверное число регистров: %d (допустимо 1..%d)"), count, most));
+    }
+}
+
+} // namespace
+
+TTerminal::TTerminal() : Resolver(MakePortResolver(SettingsFilePath())) {
+}
+
+TTerminal::~TTerminal() {
+    Disconnect();
+}
+
+void TTerminal::Connect() {
+    Disconnect();
+    Channel = std::make_unique<TComPortChannel>(Port, true, Resolver);
+    TDcb& dcb = Channel->Dcb;
+    dcb.BaudRate = LineBaudRate;
+    dcb.Flags = DcbBinary; // and no other flag: no parity check, flow control or DTR/RTS
+    dcb.ByteSize = LineByteSize;
+    dcb.Parity = 0;
+    dcb.StopBits = 0;
+    Channel->Open();
+    ReplyTimeout = DefaultReplyTimeout;
+}
+
+void TTerminal::Disconnect() {
+    // Channel is empty before the old channel closes its port and its log.
+    const std::unique_ptr<TComPortChannel> channel = std::move(Channel);
+}
+
+void TTerminal::Transact(int32_t expected) {
+    if (!IsConnected()) {
+        Connect();
+    }
+    int32_t status = StatusTimeout;
+    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+        if (attempt > 1) {
+            CurrentClock().Sleep(RetryPause);
+            Channel->Log(Cp1251("Дубль ") + std::to_string(attempt), lkInfo, "", true);
+        }
+        status = Attempt(expected);
+        if (status >= 0) {
+            break; // a good answer or an exception answer: neither is retried
+        }
+    }
+    Channel->Purge();
+    RaiseTransactError(status);
+}
+
+int32_t TTerminal::Attempt(int32_t expected) {
+    Channel->Purge();
+    uint16_t crc = Crc16Update(0xFFFF, SlaveAddress);
+    for (int32_t i = 0; i < Request.Size; ++i) {
+        crc = Crc16Update(crc, Request.Buffer[static_cast<size_t>(i)]);
+    }
+    const uint8_t address = SlaveAddress;
+    const uint8_t crcBytes[] = {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
+    Channel->Write(&address, 1, true);
+    Channel->Write(Request.Buffer.data(), Request.Size, true);
+    Channel->Write(crcBytes, sizeof crcBytes, true);
+
+    uint8_t first = 0;
+    int32_t received = 0;
+    if (!Channel->Read(&first, 1, received, ReplyTimeout, true)) {
+        return StatusTimeout;
+    }
+    if (first != SlaveAddress) {
+        return StatusMalformed;
+    }
+    if (!Channel->Read(Response.Buffer.data(), HeaderBytes, received, ReplyTimeout, true)) {
+        return StatusTimeout;
+    }
+    // A length byte too large for the buffer gets no more than fits, so its CRC check fails.
+    const int32_t further = std::min(FrameLength(expected) - FrameOverhead,
+                                     static_cast<int32_t>(PduBufferSize) - HeaderBytes);
+    Channel->Read(Response.Buffer.data() + HeaderBytes, further, received, ReplyTimeout, true);
+    Response.Clear();
+    Response.Size = received + 1; // the three header bytes and the rest, less the two CRC bytes
+
+    if (!ResponseCrcMatches()) {
+        return StatusMalformed;
+    }
+    if ((Response.GetValue(1) & ExceptionBit) != 0) {
+        return Response.GetValue(1);
+    }
+    return 0;
+}
+
+int32_t TTerminal::FrameLength(int32_t expected) const {
+    const uint8_t function = Response.Buffer[0];
+    if ((function & ExceptionBit) != 0) {
+        return ExceptionFrameLength;
+    }
+    if (function == FunctionReportSlaveId) {
+        return Response.Buffer[2] + FrameOverhead + 2;
+    }
+    return expected > 0 ? expected + FrameOverhead : UnsizedFrameLength;
+}
+
+bool TTerminal::ResponseCrcMatches() const {
+    uint16_t crc = Crc16Update(0xFFFF, SlaveAddress);
+    const auto size = static_cast<size_t>(Response.Size);
+    for (size_t i = 0; i < size; ++i) {
+        crc = Crc16Update(crc, Response.Buffer[i]);
+    }
+    const uint16_t sent =
+        static_cast<uint16_t>(Response.Buffer[size] | Response.Buffer[size + 1] << 8);
+    return crc == sent;
+}
+
+void TTerminal::ReadRegisters(int32_t start, int32_t count, uint16_t* values) {
+    CheckCount(count, MaxReadCount);
+    Request.Clear();
+    Request.PutValue(FunctionReadRegisters, 1);
+    Request.PutValue(start, 2);
+    Request.PutValue(count, 2);
+    Transact(2 * count + 1);
+    Response.GetValue(1); // the byte count is not compared with count
+    for (int32_t i = 0; i < count; ++i) {
+        values[i] = static_cast<uint16_t>(Response.GetValue(2));
+    }
+}
+
+void TTerminal::WriteRegisters(int32_t start, int32_t count, const uint16_t* values) {
+    CheckCount(count, MaxWriteCount);
+    Request.Clear();
+    Request.PutValue(FunctionWriteRegisters, 1);
+    Request.PutValue(start, 2);
+    Request.PutValue(count, 2);
+    Request.PutValue(2 * count, 1);
+    for (int32_t i = 0; i < count; ++i) {
+        Request.PutValue(values[i], 2);
+    }
+    // No length is given for the echo, so its read ends by silence.
+    Transact(0);
+}
+
+void TTerminal::RaiseTransactError(int32_t code) {
+    switch (code) {
+    case 0:
+        return;
+    case StatusMalformed:
+        Raise(Cp1251("Неверный формат"));
+    case StatusTimeout:
+        Raise(Cp1251("Таймаут"));
+    case 1:
+        Raise(Cp1251("Функция не поддерживается"));
+    case 2:
+        Raise(Cp1251("Неверный адрес"));
+    case 3:
+        Raise(Cp1251("Неверное значение"));
+    default:
+        Raise(Format(Cp1251("Неизвестная ошибка: %d"), code));
+    }
+}
+
+} // namespace dravik
