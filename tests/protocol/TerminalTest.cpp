@@ -1,0 +1,254 @@
+// The master against a scripted controller on a pseudo-terminal: the test writes the exact bytes
+// of every answer, so each rule of the exchange is seen on the wire.
+#include "protocol/Terminal.h"
+
+#include "protocol/ModbusPdu.h"
+#include "support/Messages.h"
+#include "support/PseudoTerminal.h"
+#include "support/TempDir.h"
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace dravik {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using test::MessageOf;
+using test::W;
+
+constexpr size_t ReadRequestLength = 8; // address, function, start, count, CRC
+
+// A frame with its CRC, low byte first.
+Bytes Framed(Bytes frame) {
+    uint16_t crc = 0xFFFF;
+    for (uint8_t b : frame) {
+        crc = Crc16Update(crc, b);
+    }
+    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
+    frame.push_back(static_cast<uint8_t>(crc >> 8));
+    return frame;
+}
+
+// A function-0x41 answer whose length byte promises more than the answer buffer holds.
+Bytes OversizedReport() {
+    Bytes frame = {0x20, 0x41, 0x00, 0xFF};
+    frame.resize(frame.size() + 0xFF, 0x11);
+    return Framed(frame);
+}
+
+// Answers each request of a known length with the next scripted answer; an empty answer is a
+// silent controller for that attempt.
+class ScriptedController {
+public:
+    ScriptedController(test::PseudoTerminal& line, size_t requestLength, std::vector<Bytes> answers)
+        : Worker([this, &line, requestLength, answers] {
+              for (const Bytes& answer : answers) {
+                  Bytes request = line.Receive(requestLength);
+                  if (request.size() < requestLength) {
+                      return;
+                  }
+                  Requests.push_back(std::move(request));
+                  if (!answer.empty()) {
+                      line.Send(answer);
+                  }
+              }
+          }) {}
+    ~ScriptedController() { Worker.join(); }
+
+    // Valid once the exchange is over and the worker has been joined.
+    const std::vector<Bytes>& Seen() {
+        if (Worker.joinable()) {
+            Worker.join();
+        }
+        return Requests;
+    }
+
+private:
+    std::vector<Bytes> Requests;
+    std::thread Worker;
+};
+
+class TerminalTest : public ::testing::Test {
+protected:
+    test::TempDir Dir; // the link log lands in the current directory
+    test::PseudoTerminal Line;
+    TTerminal Terminal;
+
+    void SetUp() override {
+        const std::string path = Line.SlavePath();
+        Terminal.Resolver = [path](int32_t) { return path; };
+    }
+
+    std::string Log() {
+        Terminal.Disconnect();
+        std::ifstream in("port1.log", std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    static int Count(const std::string& text, const std::string& what) {
+        int n = 0;
+        for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) {
+            ++n;
+        }
+        return n;
+    }
+
+    std::string ReadOne(uint16_t& value) {
+        return MessageOf([&] { Terminal.ReadRegisters(32, 1, &value); });
+    }
+};
+
+const Bytes ReadOneRequest = {0x20, 0x03, 0x00, 0x20, 0x00, 0x01, 0x83, 0x71};
+const Bytes AnswerFive = {0x20, 0x03, 0x02, 0x00, 0x05, 0xC4, 0x40};
+
+TEST_F(TerminalTest, ReadsOneRegisterWithTheBytesOfTheWire) {
+    ScriptedController controller(Line, ReadRequestLength, {AnswerFive});
+    uint16_t value = 0;
+    EXPECT_EQ(ReadOne(value), "<no exception>");
+    EXPECT_EQ(value, 5);
+    EXPECT_TRUE(Terminal.IsConnected()); // an exchange without Connect connects and stays
+    ASSERT_EQ(controller.Seen().size(), 1u);
+    EXPECT_EQ(controller.Seen()[0], ReadOneRequest);
+    const std::string log = Log();
+    EXPECT_NE(log.find(" < 20 03 00 20 00 01 83 71 \r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find(" > 20 03 02 00 05 C4 40 \r\n"), std::string::npos) << log;
+    EXPECT_EQ(Count(log, W("Дубль")), 0);
+}
+
+TEST_F(TerminalTest, WritesRegistersAndWaitsForSilenceAfterTheEcho) {
+    ScriptedController controller(Line, 11, {{0x20, 0x10, 0x00, 0x20, 0x00, 0x01, 0x06, 0xB2}});
+    const uint16_t value = 5;
+    EXPECT_EQ(MessageOf([&] { Terminal.WriteRegisters(32, 1, &value); }), "<no exception>");
+    ASSERT_EQ(controller.Seen().size(), 1u);
+    EXPECT_EQ(controller.Seen()[0],
+              (Bytes{0x20, 0x10, 0x00, 0x20, 0x00, 0x01, 0x02, 0x00, 0x05, 0xF5, 0x62}));
+}
+
+TEST_F(TerminalTest, RetriesTimeoutsAndMalformedAnswersFiveTimes) {
+    struct Case {
+        const char* name;
+        Bytes answer;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"silent", {}, "Таймаут"},
+        {"bad CRC", {0x20, 0x03, 0x02, 0x00, 0x05, 0xC4, 0x41}, "Неверный формат"},
+        {"other address", Framed({0x21, 0x03, 0x02, 0x00, 0x05}), "Неверный формат"},
+        {"only the address", {0x20}, "Таймаут"},
+        {"longer than asked", Framed({0x20, 0x03, 0x04, 0x00, 0x05, 0x00, 0x06}),
+         "Неверный формат"},
+        {"0x41 longer than the buffer", OversizedReport(), "Неверный формат"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedController controller(Line, ReadRequestLength, std::vector<Bytes>(5, c.answer));
+        uint16_t value = 0;
+        EXPECT_EQ(ReadOne(value), W(c.message));
+        EXPECT_EQ(controller.Seen().size(), 5u);
+        const std::string log = Log();
+        EXPECT_EQ(Count(log, W("Дубль")), 4);
+        EXPECT_NE(log.find(W(" i Дубль 5\r\n")), std::string::npos);
+        std::remove("port1.log");
+    }
+}
+
+TEST_F(TerminalTest, AnAnswerOnTheThirdAttemptSucceeds) {
+    ScriptedController controller(Line, ReadRequestLength, {{}, {}, AnswerFive});
+    uint16_t value = 0;
+    EXPECT_EQ(ReadOne(value), "<no exception>");
+    EXPECT_EQ(value, 5);
+    const std::string log = Log();
+    EXPECT_EQ(Count(log, W("Дубль")), 2);
+    EXPECT_NE(log.find(W(" i Дубль 3\r\n")), std::string::npos);
+}
+
+TEST_F(TerminalTest, ExceptionAnswersAreNotRetried) {
+    struct Case {
+        uint8_t code;
+        const char* message;
+    };
+    for (const Case& c :
+         {Case{1, "Функция не поддерживается"}, Case{2, "Неверный адрес"},
+          Case{3, "Неверное значение"}, Case{7, "Неизвестная ошибка: 7"}, Case{0, ""}}) {
+        SCOPED_TRACE(c.code);
+        ScriptedController controller(Line, ReadRequestLength, {Framed({0x20, 0x83, c.code})});
+        uint16_t value = 0;
+        EXPECT_EQ(ReadOne(value), *c.message != 0 ? W(c.message) : "<no exception>");
+        EXPECT_EQ(controller.Seen().size(), 1u);
+        EXPECT_EQ(Count(Log(), W("Дубль")), 0);
+        std::remove("port1.log");
+    }
+}
+
+TEST_F(TerminalTest, ExceptionTwoHasItsOwnWireBytes) {
+    ScriptedController controller(Line, ReadRequestLength, {{0x20, 0x83, 0x02, 0x90, 0xFB}});
+    uint16_t value = 0;
+    EXPECT_EQ(ReadOne(value), W("Неверный адрес"));
+}
+
+TEST_F(TerminalTest, AShortAnswerWithAGoodCrcIsAcceptedAndReadOnFromTheBuffer) {
+    // Asked for three registers, given one: the rest comes from the answer's CRC and older bytes.
+    const Bytes shortAnswer = Framed({0x20, 0x03, 0x02, 0x00, 0x05});
+    ScriptedController controller(Line, ReadRequestLength, {shortAnswer});
+    uint16_t values[3] = {0xAAAA, 0xAAAA, 0xAAAA};
+    EXPECT_EQ(MessageOf([&] { Terminal.ReadRegisters(32, 3, values); }), "<no exception>");
+    EXPECT_EQ(values[0], 5);
+    EXPECT_EQ(values[1], shortAnswer[5] << 8 | shortAnswer[6]);
+    EXPECT_EQ(values[2], 0); // nothing was ever received there
+}
+
+TEST_F(TerminalTest, AnotherFunctionByteWithAGoodCrcIsAccepted) {
+    ScriptedController controller(Line, ReadRequestLength,
+                                  {Framed({0x20, 0x04, 0x02, 0x12, 0x34})});
+    uint16_t value = 0;
+    EXPECT_EQ(ReadOne(value), "<no exception>");
+    EXPECT_EQ(value, 0x1234);
+}
+
+TEST_F(TerminalTest, AHangUpInTheMiddleRaisesThePortMessage) {
+    std::thread peer([this] {
+        Line.Receive(ReadRequestLength);
+        Line.Send({0x20, 0x03});
+        Line.HangUp();
+    });
+    uint16_t value = 0;
+    const std::string message = ReadOne(value);
+    peer.join();
+    EXPECT_EQ(message.rfind("COM1: ", 0), 0u) << message;
+    const std::string log = Log();
+    EXPECT_NE(log.find(W("COM1 закрыт(операция: READ; err: ")), std::string::npos) << log;
+    EXPECT_EQ(Count(log, W("Завершено")), 1);
+}
+
+TEST_F(TerminalTest, CountsOutsideModbusLimitsAreRefusedBeforeSending) {
+    std::vector<uint16_t> values(200);
+    EXPECT_EQ(MessageOf([&] { Terminal.ReadRegisters(0, 126, values.data()); }),
+              W("Неверное число регистров: 126 (допустимо 1..125)"));
+    EXPECT_EQ(MessageOf([&] { Terminal.WriteRegisters(0, 124, values.data()); }),
+              W("Неверное число регистров: 124 (допустимо 1..123)"));
+    EXPECT_EQ(MessageOf([&] { Terminal.ReadRegisters(0, 0, values.data()); }),
+              W("Неверное число регистров: 0 (допустимо 1..125)"));
+    EXPECT_FALSE(Terminal.IsConnected());
+    EXPECT_TRUE(Line.Available().empty());
+}
+
+TEST_F(TerminalTest, AFailedConnectLeavesAChannelThatTheNextConnectReplaces) {
+    Terminal.Resolver = [](int32_t) { return std::string("/nonexistent/tty"); };
+    EXPECT_EQ(MessageOf([&] { Terminal.Connect(); }), "COM1: No such file or directory");
+    EXPECT_TRUE(Terminal.IsConnected());
+    EXPECT_EQ(Terminal.ReplyTimeout, 0);
+    const std::string path = Line.SlavePath();
+    Terminal.Resolver = [path](int32_t) { return path; };
+    EXPECT_EQ(MessageOf([&] { Terminal.Connect(); }), "<no exception>");
+    EXPECT_EQ(Terminal.ReplyTimeout, 500);
+}
+
+} // namespace
+} // namespace dravik
