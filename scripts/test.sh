@@ -12,3 +12,6 @@ for preset in dev dev-asan; do
     cmake --build --preset "${preset}"
     ctest --preset "${preset}"
 done
+
+echo "=== fuzz: every input parser for a bounded number of runs"
+scripts/fuzz.sh

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (preset fuzz, clang) and runs each over its seed corpus.
+#   scripts/fuzz.sh            a bounded run of every target, as the test command does
+#   scripts/fuzz.sh 600        every target for 600 seconds
+#   scripts/fuzz.sh 0 NAME     one target until stopped (Ctrl+C)
+# New inputs go to build/fuzz/corpus/<name>; crashes to build/fuzz/crashes. Keep a crash as a
+# seed in tests/fuzz/corpus/<name> once it is fixed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds="${1:-}"
+only="${2:-}"
+runs="${DRAVIK_FUZZ_RUNS:-100000}"
+
+scripts/install-deps.sh
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+
+mkdir -p build/fuzz/crashes
+for seeds in tests/fuzz/corpus/*/; do
+    name="$(basename "$seeds")"
+    if [ -n "$only" ] && [ "$name" != "$only" ]; then
+        continue
+    fi
+    work="build/fuzz/corpus/${name}"
+    mkdir -p "$work"
+    if [ -z "$seconds" ]; then
+        limit=(-runs="$runs")
+    elif [ "$seconds" = 0 ]; then
+        limit=()
+    else
+        limit=(-max_total_time="$seconds")
+    fi
+    echo "=== fuzz ${name}: ${limit[*]:-until stopped}"
+    "build/fuzz/bin/fuzz_${name}" "$work" "$seeds" "${limit[@]}" -max_len=4096 \
+        -artifact_prefix="build/fuzz/crashes/${name}-" -print_final_stats=1 2>&1 \
+        | grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact)' || true
+    test "${PIPESTATUS[0]}" -eq 0
+done

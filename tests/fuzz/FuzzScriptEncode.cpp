@@ -1,0 +1,39 @@
+// Arbitrary text lines either encode or fail with the program's message, never storing beyond
+// the 200-byte area; what they encode to fits the controller and decodes again.
+#include "base/Exception.h"
+#include "protocol/ScriptCodec.h"
+
+#include <cstdlib>
+#include <string>
+
+using namespace dravik;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    TScriptLines lines;
+    std::string line;
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == '\n') {
+            lines.Add(line);
+            line.clear();
+        } else {
+            line += static_cast<char>(data[i]);
+        }
+    }
+    lines.Add(line);
+    TEncodedScript encoded;
+    try {
+        encoded = EncodeScript(lines);
+    } catch (const Exception&) {
+        return 0;
+    }
+    if (encoded.Count < 0 || encoded.Count > ScriptMaxBytes) {
+        std::abort();
+    }
+    TScriptLines decoded;
+    try {
+        DecodeScript(encoded.Bytes, decoded);
+    } catch (const Exception&) {
+        std::abort(); // what the encoder accepts, the decoder reads
+    }
+    return 0;
+}
