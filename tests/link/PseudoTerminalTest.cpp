@@ -18,6 +18,7 @@ TEST(PseudoTerminal, CarriesBytesBothWaysAndHangsUp) {
     EXPECT_TRUE(peer.Available().empty());
 
     peer.Send({0x0D, 0x0A, 0x00});
+    EXPECT_TRUE(peer.AwaitQueuedAtSlave(3));
     uint8_t got[3] = {};
     ASSERT_EQ(read(slave, got, 3), 3);
     EXPECT_EQ(std::vector<uint8_t>(got, got + 3), (std::vector<uint8_t>{0x0D, 0x0A, 0x00}));

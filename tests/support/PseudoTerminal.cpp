@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <pty.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -107,6 +108,20 @@ std::vector<uint8_t> PseudoTerminal::Available() {
         } else if (!(n < 0 && errno == EINTR)) {
             return bytes;
         }
+    }
+}
+
+bool PseudoTerminal::AwaitQueuedAtSlave(size_t count, int deadlineMs) {
+    const auto deadline = SteadyClock::now() + std::chrono::milliseconds(deadlineMs);
+    for (;;) {
+        int queued = 0;
+        if (ioctl(Slave, FIONREAD, &queued) == 0 && static_cast<size_t>(queued) >= count) {
+            return true;
+        }
+        if (MillisecondsLeft(deadline) == 0) {
+            return false;
+        }
+        usleep(1000); // the pty hands bytes over from a kernel worker; nothing to wait on here
     }
 }
 

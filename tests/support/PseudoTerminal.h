@@ -40,6 +40,10 @@ public:
     // What has arrived by now, without waiting.
     std::vector<uint8_t> Available();
 
+    // Waits until the slave side has at least count unread bytes queued, so that a test knows
+    // what sent bytes are there before the code under test looks; false when the deadline passed.
+    bool AwaitQueuedAtSlave(size_t count, int deadlineMs = DefaultDeadlineMs);
+
     // Closes the master side: the slave side is hung up, its reads and writes fail from now on.
     void HangUp();
     bool IsHungUp() const { return Master < 0; }
