@@ -33,9 +33,6 @@ constexpr uint8_t TwoStopBits = 2;
 constexpr uint32_t InexpressibleFlags =
     DcbOutxDsrFlow | DcbDsrSensitivity | DcbErrorChar | DcbNull | DcbAbortOnError;
 
-// The control-flag bits that the line must keep after it was set.
-constexpr tcflag_t CheckedControlFlags = CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS;
-
 bool FindSpeed(uint32_t rate, speed_t& speed) {
     for (const BaudRate& entry : BaudRates) {
         if (entry.Rate == rate) {
@@ -142,15 +139,12 @@ void SetModemLines(SerialDevice& device, int fd, const TDcb& dcb) {
     }
 }
 
-// tcsetattr succeeds when any part of the request was taken: read back what the line has.
-bool LineKept(SerialDevice& device, int fd, const termios& wanted) {
+// tcsetattr succeeds when any part of the request was taken, and a driver may quietly keep its
+// old rate: read back the one setting that decides whether anything is understood at all.
+bool SpeedKept(SerialDevice& device, int fd, speed_t speed) {
     termios actual{};
-    if (device.GetAttributes(fd, &actual) != 0) {
-        return false;
-    }
-    return (actual.c_cflag & CheckedControlFlags) == (wanted.c_cflag & CheckedControlFlags) &&
-           cfgetispeed(&actual) == cfgetispeed(&wanted) &&
-           cfgetospeed(&actual) == cfgetospeed(&wanted);
+    return device.GetAttributes(fd, &actual) == 0 && cfgetispeed(&actual) == speed &&
+           cfgetospeed(&actual) == speed;
 }
 
 } // namespace
@@ -168,7 +162,7 @@ int ApplyLineSettings(SerialDevice& device, int fd, const TDcb& dcb) {
         device.SetAttributes(fd, TCSANOW, &attributes) != 0) {
         return errno;
     }
-    if (!LineKept(device, fd, attributes)) {
+    if (!SpeedKept(device, fd, speed)) {
         return EINVAL;
     }
     SetModemLines(device, fd, dcb);

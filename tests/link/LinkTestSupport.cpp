@@ -43,6 +43,7 @@ bool RecordingDevice::Fails(const std::string& name) {
 }
 
 int RecordingDevice::Open(const char* path, int flags) {
+    LastOpenFlags = flags;
     return Fails("open") ? -1 : SerialDevice::Open(path, flags);
 }
 

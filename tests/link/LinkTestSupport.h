@@ -38,6 +38,7 @@ public:
     size_t MaxWrite = std::numeric_limits<size_t>::max(); // the most one write takes
     std::function<void(ssize_t)> AfterRead;               // runs after each real read
     termios LastAttributes{};                             // what the last tcsetattr asked for
+    int LastOpenFlags = 0;
 
     int Count(const std::string& name) const;
 
