@@ -1,0 +1,143 @@
+#include "link/LinkLog.h"
+
+#include "base/Clock.h"
+#include "base/FileSystem.h"
+#include "base/Text.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+
+namespace dravik {
+namespace {
+
+constexpr const char* LogFileName = "port%d.log";
+constexpr const char* TimeStampPattern = "[%02d.%02d.%02d %02d:%02d:%02d.%03d] ";
+constexpr const char* LineEnd = "\r\n";
+constexpr uint32_t JoinWindowMs = 200; // entries of one kind this close form one line
+constexpr size_t RuleLength = 30;
+constexpr mode_t LogFileMode = 0644;
+
+char KindCharacter(LogEntryKind kind) {
+    switch (kind) {
+    case lkInfo:
+        return 'i';
+    case lkError:
+        return 'e';
+    case lkReceived:
+        return '>';
+    case lkSent:
+        return '<';
+    default:
+        return ' ';
+    }
+}
+
+std::string LineStart(LogEntryKind kind) {
+    const LocalTime now = CurrentClock().Now();
+    std::string line = FormatRaw(TimeStampPattern, now.Day, now.Month, now.Year % 100, now.Hour,
+                                 now.Minute, now.Second, now.Millisecond);
+    line += ' ';
+    line += KindCharacter(kind);
+    line += ' ';
+    return line;
+}
+
+} // namespace
+
+TLinkLog::TLinkLog(int32_t portNumber, bool withLog) {
+    if (!withLog) {
+        return;
+    }
+    OpenFile(portNumber);
+    Log(" ", lkInfo, "", true);
+    Log(std::string(RuleLength, '='), lkInfo, "", true);
+    Log(Cp1251("Начало работы"), lkInfo, "", true);
+}
+
+TLinkLog::~TLinkLog() {
+    Close();
+}
+
+void TLinkLog::OpenFile(int32_t portNumber) {
+    FileSystem& files = CurrentFileSystem();
+    const std::string name = FormatRaw(LogFileName, portNumber);
+    // Only ever append to a plain file of our own: never follow a link planted under the name,
+    // never block on a fifo.
+    const int fd = files.Open(name.c_str(),
+                              O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                              LogFileMode);
+    if (fd < 0) {
+        return;
+    }
+    struct stat info {};
+    if (files.Stat(fd, &info) != 0 || !S_ISREG(info.st_mode) ||
+        files.Lock(fd, LOCK_EX | LOCK_NB) != 0) {
+        files.Close(fd);
+        return;
+    }
+    LogFile = fd;
+    LogEnabled = true;
+}
+
+void TLinkLog::Close() {
+    std::lock_guard lock(LogLock);
+    if (!LogEnabled) {
+        return;
+    }
+    Log(" ", lkInfo, "", true);
+    Log(Cp1251("Завершено"), lkInfo, "", true);
+    Log(std::string(RuleLength, '*'), lkPlain, "", true);
+    LogEnabled = false;
+    CurrentFileSystem().Close(LogFile);
+    LogFile = -1;
+}
+
+void TLinkLog::Log(const std::string& text, LogEntryKind kind, const std::string& data,
+                   bool flush) {
+    std::lock_guard lock(LogLock);
+    if (!LogEnabled) {
+        return;
+    }
+    const uint32_t now = CurrentClock().TickCount();
+    if (!PendingLine.empty() && (kind != LastKind || now - LastAppendTick > JoinWindowMs)) {
+        Flush();
+    }
+    if (PendingLine.empty()) {
+        PendingLine = LineStart(kind);
+    }
+    PendingLine += text;
+    PendingLine += data;
+    if (flush) {
+        Flush();
+    } else {
+        LastKind = kind;
+        LastAppendTick = now;
+    }
+}
+
+void TLinkLog::Flush() {
+    std::lock_guard lock(LogLock);
+    if (!LogEnabled || PendingLine.empty()) {
+        return;
+    }
+    WriteAll(PendingLine);
+    WriteAll(LineEnd);
+    PendingLine.clear();
+}
+
+void TLinkLog::WriteAll(const std::string& bytes) {
+    FileSystem& files = CurrentFileSystem();
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = files.Write(LogFile, bytes.data() + done, bytes.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (!(n < 0 && errno == EINTR)) {
+            return; // a failed log write is dropped, the link goes on
+        }
+    }
+}
+
+} // namespace dravik
