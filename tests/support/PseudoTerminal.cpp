@@ -77,7 +77,7 @@ void PseudoTerminal::Send(const uint8_t* bytes, size_t count) {
 std::vector<uint8_t> PseudoTerminal::Receive(size_t count, int deadlineMs) {
     const auto deadline = SteadyClock::now() + std::chrono::milliseconds(deadlineMs);
     std::vector<uint8_t> bytes;
-    while (bytes.size() < count) {
+    while (bytes.size() < count && !IsHungUp()) {
         pollfd p{Master, POLLIN, 0};
         const int ready = poll(&p, 1, MillisecondsLeft(deadline));
         if (ready < 0 && errno == EINTR) {
