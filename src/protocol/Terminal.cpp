@@ -2,7 +2,6 @@
 
 #include "base/Clock.h"
 #include "base/Text.h"
-#include "config/Settings.h"
 
 #include <algorithm>
 
@@ -41,8 +40,7 @@ void CheckCount(int32_t count, int32_t most) {
 
 } // namespace
 
-TTerminal::TTerminal() : Resolver(MakePortResolver(SettingsFilePath())) {
-}
+TTerminal::TTerminal() = default;
 
 TTerminal::~TTerminal() {
     Disconnect();

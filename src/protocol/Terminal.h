@@ -27,7 +27,8 @@ public:
     int32_t ReplyTimeout = 0;
     std::unique_ptr<TComPortChannel> Channel;
     uint8_t Port = 1;
-    // How a port number becomes a device; handed in by the program (the settings' port map).
+    // How a port number becomes a device, handed in by the program (the settings' port map);
+    // without one no port has a device.
     TPortResolver Resolver;
 
     void Connect();

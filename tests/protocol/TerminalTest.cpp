@@ -58,7 +58,11 @@ public:
                   }
               }
           }) {}
-    ~ScriptedController() { Worker.join(); }
+    ~ScriptedController() {
+        if (Worker.joinable()) {
+            Worker.join();
+        }
+    }
 
     // Valid once the exchange is over and the worker has been joined.
     const std::vector<Bytes>& Seen() {
