@@ -3,19 +3,6 @@
 namespace dravik {
 namespace {
 
-int DigitValue(char c, bool hex) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (hex && c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (hex && c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // Length of the hexadecimal mark at the start of text, 0 when there is none.
 size_t HexMark(std::string_view text, THexMarks marks) {
     if (text.starts_with('$')) {
@@ -31,6 +18,19 @@ size_t HexMark(std::string_view text, THexMarks marks) {
 }
 
 } // namespace
+
+int DigitValue(char c, bool hex) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (hex && c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (hex && c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
 
 std::optional<int64_t> ParseInteger(std::string_view text, THexMarks marks, int64_t min,
                                     int64_t max) {

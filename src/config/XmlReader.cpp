@@ -1,6 +1,7 @@
 #include "config/XmlReader.h"
 
 #include "base/Text.h"
+#include "config/IntegerText.h"
 #include "config/NameCompare.h"
 
 #include <cstdint>
@@ -56,40 +57,15 @@ bool IsLayoutOnly(std::string_view run) {
     return run.find_first_not_of(" \r\n") == std::string_view::npos;
 }
 
+// Passed over before the document element: control bytes, blanks and byte-order marks.
 bool IsPrologFiller(int c) {
-    switch (c) {
-    case 0x00:
-    case '\t':
-    case '\n':
-    case '\r':
-    case ' ':
-    case 0xEF:
-    case 0xBB:
-    case 0xBF:
-    case 0xFE:
-    case 0xFF:
-        return true;
-    default:
-        return false;
-    }
+    static constexpr std::string_view Filler("\0\t\n\r \xEF\xBB\xBF\xFE\xFF", 10);
+    return c >= 0 && Filler.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
 bool IsAttributeNameCharacter(int c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' ||
            c == '_' || c == ':';
-}
-
-int DigitValue(char c, bool hex) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (hex && c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (hex && c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 std::string WithoutPrefix(std::string_view name) {
