@@ -60,7 +60,7 @@ struct Options {
 const char* const Usage =
     "Usage: dravik_sim --link PATH [--state FILE] [--pace] [--turnaround MS] [--fault F]...\n"
     "  --link PATH      make PATH a symbolic link to the simulator's terminal; printed when ready\n"
-    "  --state FILE     registers to start from, written back after every write and on exit;\n"
+    "  --state FILE     registers to start from, written at start, after every write and on exit;\n"
     "                   lines \"<register> 0x<value>\" for 32, 36..67 and 256..355\n"
     "  --pace           answer byte by byte at the wire speed of 19200 baud 8N1\n"
     "  --turnaround MS  with --pace, the pause before an answer (default 5)\n"
@@ -367,6 +367,7 @@ public:
         : Opts(std::move(options)), State(LoadState()), Slave(State), Wire(Opts.Link) {}
 
     void Serve() {
+        SaveState(); // readable from the start, so that a test sees what a write changed
         std::printf("%s\n", Opts.Link.c_str());
         std::fflush(stdout);
         while (!StopRequested) {
