@@ -37,6 +37,7 @@ constexpr int TreeIndentation = 19;
 constexpr int CaptionBarHeight = 25;
 constexpr int CaptionIndent = 10;
 constexpr int RowPadding = 6;
+constexpr int MinimumColumnWidth = 8; // the two narrow columns are 20 wide
 constexpr std::array<int, TankTableModel::ColumnCount> ColumnWidths = {20, 20, 100, 100, 100};
 constexpr int PageNumberRole = Qt::UserRole;
 constexpr uint8_t PortMask = 0xFF;
@@ -228,6 +229,7 @@ void TfmMain::CreatePages() {
     DBGridEh1->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + RowPadding);
     DBGridEh1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     DBGridEh1->horizontalHeader()->setHighlightSections(false);
+    DBGridEh1->horizontalHeader()->setMinimumSectionSize(MinimumColumnWidth);
     for (int column = 0; column < TankTableModel::ColumnCount; ++column) {
         DBGridEh1->setColumnWidth(column, ColumnWidths[static_cast<size_t>(column)]);
     }
