@@ -1,10 +1,9 @@
 #pragma once
-// INTERFACE CONTRACT (written before the implementation; the implementer may add to it but keeps
-// these names and signatures, which the window and the command-line tool use).
 
 #include "config/TerminalConfig.h"
 #include "config/XmlDocument.h"
 
+#include <cstdint>
 #include <string>
 
 namespace dravik {
@@ -23,5 +22,9 @@ TXmlDocument ParseConfigText(const std::string& bytes);
 
 // Clears config and fills it from a parsed document.
 void FillConfig(const TXmlDocument& document, TTerminalConfig& config);
+
+// An integer attribute of a .cfg element: fallback when it is missing, -1 when it does not
+// convert in full as a 64-bit number.
+int64_t ReadIntegerAttribute(const TXmlNode& node, const std::string& name, int64_t fallback);
 
 } // namespace dravik

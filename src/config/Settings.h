@@ -1,11 +1,10 @@
 #pragma once
-// INTERFACE CONTRACT (written before the implementation; the implementer may add to it but keeps
-// these names and signatures, which the window and the command-line tool use).
 
 #include "link/PortResolver.h"
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace dravik {
 
@@ -20,6 +19,10 @@ uint8_t LoadPortSetting(const std::string& settingsPath);
 
 // Writes the port number; raises "Unable to write to %s" when it cannot.
 void SavePortSetting(const std::string& settingsPath, uint8_t port);
+
+// The port number that a "port" value stands for: the low eight bits of a 32-bit number ("0x"
+// and "$" for hexadecimal), 1 for anything that does not convert.
+uint8_t PortFromSettingText(std::string_view text);
 
 // The COM port map: section "ports", key "comN" of the settings file, else the fixed table
 // (COM1..32 ttyS0..31, COM33..64 ttyUSB0..31, COM65..96 ttyACM0..31). Empty: no device.
