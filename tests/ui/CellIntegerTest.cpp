@@ -33,7 +33,7 @@ TEST(CellInteger, TakesWholeNumbersInDecimalAndHexadecimal) {
 TEST(CellInteger, RefusesAnythingElse) {
     for (const char* text :
          {"", " ", "abc", "12abc", "1.5", "1,5", "15 ", "- 1", "$", "0x", "$G", "0x-1", "--1",
-          "2147483648", "-2147483649", "$80000000", "99999999999999999999", "1e3", "x10"}) {
+          "2147483648", "-2147483649", "$80000000", "99999999999999999999", "1e3"}) {
         EXPECT_EQ(ParseCellInteger(text), std::nullopt) << text;
     }
 }
