@@ -234,6 +234,8 @@ void TfmMain::CreatePages() {
         DBGridEh1->setColumnWidth(column, ColumnWidths[static_cast<size_t>(column)]);
     }
     DBGridEh1->setShowGrid(true);
+    // Two digits in a narrow column: clipped by a pixel rather than replaced by an ellipsis.
+    DBGridEh1->setTextElideMode(Qt::ElideNone);
     DBGridEh1->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGridEh1->setSelectionBehavior(QAbstractItemView::SelectItems);
     // The editor opens on the cell that becomes current, so typing always edits.
