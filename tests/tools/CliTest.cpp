@@ -1,0 +1,138 @@
+// dravik_cli as a technician runs it: each subcommand against dravik_sim, its exit codes and
+// its messages in UTF-8.
+#include "support/Simulator.h"
+#include "support/TempDir.h"
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+namespace dravik::test {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+CliRun Cli(const std::string& arguments) {
+    const std::string command =
+        std::string(DRAVIK_BIN_DIR) + "/dravik_cli " + arguments + " >cli.out 2>cli.err";
+    const int raw = std::system(command.c_str());
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp("cli.out"), Slurp("cli.err")};
+}
+
+const char* const GoodCfg = "<?xml version=\"1.0\"?>\r\n<configure><tanks>"
+                            "<item index=\"0\" active=\"-1\" hmin=\"10\" hmax=\"50\" hhigh=\"90\"/>"
+                            "</tanks><script><item> 04 01 02</item><item> 03 01 02 03 04</item>"
+                            "</script></configure>\r\n";
+
+class CliTest : public ::testing::Test {
+protected:
+    TempDir Dir;
+
+    static void Write(const std::string& name, const std::string& text) {
+        std::ofstream(name, std::ios::binary) << text;
+    }
+};
+
+TEST_F(CliTest, ReadsToStandardOutputAndToAFile) {
+    Simulator sim;
+    const CliRun toStdout = Cli("read --device " + sim.Link());
+    EXPECT_EQ(toStdout.status, 0) << toStdout.err;
+    EXPECT_EQ(toStdout.out.rfind("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n", 0), 0u);
+    EXPECT_NE(toStdout.out.find("<item index=\"15\""), std::string::npos);
+
+    const CliRun toFile = Cli("read --port 7 --device " + sim.Link() + " -o saved.cfg");
+    EXPECT_EQ(toFile.status, 0) << toFile.err;
+    EXPECT_EQ(Slurp("saved.cfg"), toStdout.out);
+    EXPECT_NE(Slurp("port7.log").find("COM7"), std::string::npos); // the number names the log
+}
+
+TEST_F(CliTest, WritesAFileToTheControllerAndReadsTheSameBack) {
+    Simulator sim;
+    Write("good.cfg", GoodCfg);
+    const CliRun write = Cli("write good.cfg --device " + sim.Link());
+    EXPECT_EQ(write.status, 0) << write.err;
+    EXPECT_EQ(sim.State().at(32), 0x0001);
+    EXPECT_EQ(sim.State().at(36), 0x0A32);
+    EXPECT_EQ(sim.State().at(256), 0x0401);
+
+    const CliRun read = Cli("read --device " + sim.Link());
+    EXPECT_NE(
+        read.out.find("<item index=\"0\" active=\"-1\" hmin=\"10\" hmax=\"50\" hhigh=\"90\"/>"),
+        std::string::npos);
+    EXPECT_NE(read.out.find("<item> 03 01 02 03 04</item>"), std::string::npos);
+}
+
+TEST_F(CliTest, FailuresGiveTheSystemsMessageWithItsFullStopAndStatusOne) {
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    Write("bad.cfg", "not xml");
+    Simulator silent({"--fault", "silent"});
+    const Case cases[] = {
+        {"read --device " + silent.Link(), "Таймаут.\n"},
+        {"read --device /nonexistent/tty", "COM1: No such file or directory.\n"},
+        {"write missing.cfg --device " + silent.Link(),
+         "Cannot open file \"" + Dir.File("missing.cfg") + "\". No such file or directory.\n"},
+        {"check bad.cfg", "Invalid Document: Unexpected text in file prolog.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments);
+        const CliRun run = Cli(c.arguments);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.err, c.message);
+    }
+}
+
+TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {
+    Write("good.cfg", GoodCfg);
+    const CliRun good = Cli("check good.cfg");
+    EXPECT_EQ(good.status, 0) << good.err;
+    EXPECT_EQ(good.out, "256: 0401 0203 0102 0304 0000\n");
+
+    Write("bad.cfg", "<configure><tanks>"
+                     "<item index=\"2\" active=\"1\" hmin=\"0\" hmax=\"50\" hhigh=\"90\"/>"
+                     "<item index=\"4\" active=\"1\" hmin=\"50\" hmax=\"50\" hhigh=\"60\"/>"
+                     "</tanks><script><item> 04 01</item><item> 04 01 02</item><item> 77</item>"
+                     "</script></configure>");
+    const CliRun bad = Cli("check bad.cfg");
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.out, "");
+    EXPECT_EQ(bad.err,
+              "Резервуар 3:\r\n0 не в диапазоне 1..99.\n"
+              "Резервуар 5:\r\n50 не в диапазоне 51..99.\n"
+              "Ошибка загрузки скрипта \"04 01\":\r\nТребуется параметров: 2 (получено 1)\n"
+              "Ошибка загрузки скрипта \"77\":\r\nНеизвестная команда \"119\"\n");
+}
+
+TEST_F(CliTest, UsageErrorsGiveStatusTwoAndHelpGivesTheUsage) {
+    for (const char* arguments : {"", "frobnicate", "read extra", "write", "check a.cfg --port 3",
+                                  "read --port 300", "read --port", "read --bogus"}) {
+        SCOPED_TRACE(arguments);
+        const CliRun run = Cli(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+    }
+    const CliRun help = Cli("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.out.rfind("Usage:", 0), 0u);
+}
+
+} // namespace
+} // namespace dravik::test
