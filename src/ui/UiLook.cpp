@@ -8,26 +8,6 @@ namespace {
 
 constexpr int FontPoints = 8;
 const QString PreferredFamily = QStringLiteral("Tahoma");
-// A desktop without a theme of its own (a bare X server, a plain window manager) still has this
-// one installed with the icon theme package.
-const QString SpareTheme = QStringLiteral("Adwaita");
-const QString ProbeIcon = QStringLiteral("document-open");
-
-void ChooseIconTheme() {
-    static bool chosen = false;
-    if (chosen) {
-        return;
-    }
-    chosen = true;
-    if (QIcon::hasThemeIcon(ProbeIcon)) {
-        return;
-    }
-    const QString previous = QIcon::themeName();
-    QIcon::setThemeName(SpareTheme);
-    if (!QIcon::hasThemeIcon(ProbeIcon)) {
-        QIcon::setThemeName(previous);
-    }
-}
 
 } // namespace
 
@@ -40,7 +20,6 @@ QFont UiFont() {
 }
 
 QIcon ThemeIcon(const QString& name, QStyle::StandardPixmap fallback) {
-    ChooseIconTheme();
     return QIcon::fromTheme(name, QApplication::style()->standardIcon(fallback));
 }
 
