@@ -16,13 +16,20 @@ run_dir="${XDG_RUNTIME_DIR:-/tmp}/dravik_sim-$(id -u)"
 link="$run_dir/com1"
 mkdir -p "$run_dir"
 
-"$bin/dravik_sim" --link "$link" >"$run_dir/sim.log" 2>&1 &
+# The controller keeps what was written to it in its state file, from one run to the next.
+"$bin/dravik_sim" --link "$link" --state "$run_dir/state.txt" --pace >"$run_dir/sim.out" 2>&1 &
 sim=$!
 trap 'kill "$sim" 2>/dev/null || true; wait "$sim" 2>/dev/null || true' EXIT
+trap 'exit 130' INT TERM HUP
 
+# It prints the link once it answers.
 for _ in $(seq 100); do
-    [ -e "$link" ] && break
-    kill -0 "$sim" 2>/dev/null || { cat "$run_dir/sim.log" >&2; echo "The simulator did not start." >&2; exit 1; }
+    [ -s "$run_dir/sim.out" ] && break
+    if ! kill -0 "$sim" 2>/dev/null; then
+        cat "$run_dir/sim.out" >&2
+        echo "The simulator did not start." >&2
+        exit 1
+    fi
     sleep 0.1
 done
 [ -e "$link" ] || { echo "The simulator's link $link did not appear." >&2; exit 1; }
@@ -64,9 +71,10 @@ fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     echo "There is no display here (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window"
-    echo "cannot open. The same read from the simulator without a window:"
+    echo "cannot open. The same read from the simulator without a window (add -o FILE to keep"
+    echo "it as a .cfg file; scripts/demo-cli.sh shows the whole round trip):"
     echo
-    echo "    $bin/dravik_cli read -o controller.cfg"
+    echo "    $bin/dravik_cli read"
     echo
     "$bin/dravik_cli" read
     exit 0
