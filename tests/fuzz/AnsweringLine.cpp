@@ -41,6 +41,11 @@ void TAnsweringLine::Arrive() {
     }
 }
 
+void TAnsweringLine::EndAttempt() {
+    Finished = std::move(Current);
+    Current.clear();
+}
+
 int TAnsweringLine::Open(const char*, int) {
     if (Opened) {
         errno = EBUSY;
@@ -80,8 +85,7 @@ int TAnsweringLine::Flush(int fd, int) {
     }
     Arrive();
     Received.clear();
-    Finished = std::move(Current);
-    Current.clear();
+    EndAttempt();
     return 0;
 }
 
@@ -148,6 +152,7 @@ int TAnsweringLine::Close(int fd) {
         return -1;
     }
     Opened = false;
+    EndAttempt();
     return 0;
 }
 

@@ -28,8 +28,8 @@ public:
 
     std::deque<TAnswer> Answers; // taken one per request; none left is a silent controller
 
-    // The bytes the master read between its last two discards of the input: after an exchange,
-    // those of its last attempt.
+    // The bytes the master read between its last two discards of the input (or the discard and
+    // the closing of the port): after an exchange, those of its last attempt.
     const std::vector<uint8_t>& LastAttempt() const { return Finished; }
     bool IsOpen() const { return Opened; }
 
@@ -58,6 +58,7 @@ private:
     bool Refuse(int fd); // true, with errno set, for a call on anything but the open line
     void TakeAnswer();
     void Arrive();
+    void EndAttempt();
 
     uint32_t Tick = 0;
     bool Opened = false;
