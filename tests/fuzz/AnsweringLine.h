@@ -67,8 +67,8 @@ private:
     bool HangUpWhenDelivered = false;
     termios Attributes{};
     std::deque<TInFlight> InFlight;
-    std::deque<uint8_t> Received; // arrived at the port, not yet read
-    size_t Piece = 0;             // of the bytes arrived last
+    std::vector<uint8_t> Received; // arrived at the port, not yet read
+    size_t Piece = 0;              // of the bytes arrived last
     std::vector<uint8_t> Current;
     std::vector<uint8_t> Finished;
 };

@@ -35,6 +35,8 @@ constexpr uint8_t HangUpBit = 0x20;
 constexpr uint8_t CrcBit = 0x40;
 constexpr uint8_t AddressBit = 0x80;
 constexpr int32_t OneRegister = 32; // the mask register, read alone
+// No run makes more requests: three exchanges of five attempts; later bytes are never answers.
+constexpr size_t MostAnswers = 15;
 
 // The link log as a plain file that swallows every line, so that logging runs at memory speed.
 class TDiscardingLog : public FileSystem {
@@ -69,7 +71,7 @@ void AppendCrc(std::vector<uint8_t>& bytes) {
 std::deque<TAnswer> Answers(const uint8_t* data, size_t size) {
     std::deque<TAnswer> answers;
     size_t at = 0;
-    while (at + 2 <= size) {
+    while (at + 2 <= size && answers.size() < MostAnswers) {
         const uint8_t mode = data[at];
         const size_t length = std::min<size_t>(data[at + 1], size - at - 2);
         at += 2;
