@@ -1,6 +1,7 @@
 // A controller that answers with arbitrary bytes, late, in pieces or not at all, or hangs up:
 // every exchange returns or fails with the program's message, the port is closed after every
-// transfer, and a register read that succeeds was answered by a frame with a valid CRC.
+// transfer, and an exchange that succeeds was answered by a frame with a valid CRC, whose values
+// a register read returns.
 //
 // Input: one byte choosing the operation, then answers, one per request, each as a mode byte, a
 // length byte and that many bytes. Mode bits 0-2: delay in steps of 100 ms (from 600 ms on the
@@ -92,8 +93,9 @@ std::deque<TAnswer> Answers(const uint8_t* data, size_t size) {
     return answers;
 }
 
-// The frame of a successful exchange: the slave's address, a PDU, and the CRC of both.
-void CheckFrame(const std::vector<uint8_t>& frame, uint16_t value) {
+// The frame of a successful exchange: the slave's address, a PDU, and the CRC of both; when it
+// is a whole answer of count registers, it carries the values read.
+void CheckFrame(const std::vector<uint8_t>& frame, const uint16_t* values, size_t count) {
     const size_t size = frame.size();
     if (size < 4 || frame[0] != TTerminal::SlaveAddress) {
         std::abort();
@@ -101,9 +103,13 @@ void CheckFrame(const std::vector<uint8_t>& frame, uint16_t value) {
     if (Crc(frame, size - 2) != (frame[size - 2] | frame[size - 1] << 8)) {
         std::abort();
     }
-    // A complete answer of one register carries the value read.
-    if (size == 7 && value != (frame[3] << 8 | frame[4])) {
-        std::abort();
+    if (size != 2 * count + 5) {
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        if (values[i] != (frame[3 + 2 * i] << 8 | frame[4 + 2 * i])) {
+            std::abort();
+        }
     }
 }
 
@@ -123,13 +129,15 @@ void Run(uint8_t operation, TTerminal& terminal, const TAnsweringLine& line) {
     switch (operation % 5) {
     case 0:
         terminal.ReadRegisters(OneRegister, 1, words.data());
-        CheckFrame(line.LastAttempt(), words[0]);
+        CheckFrame(line.LastAttempt(), words.data(), 1);
         break;
     case 1:
         terminal.ReadRegisters(256, RegisterBlockSize, words.data());
+        CheckFrame(line.LastAttempt(), words.data(), RegisterBlockSize);
         break;
     case 2:
         terminal.WriteRegisters(36, 32, words.data());
+        CheckFrame(line.LastAttempt(), words.data(), 0);
         break;
     case 3:
         terminal.ReadConfig(config);
