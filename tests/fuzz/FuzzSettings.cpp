@@ -2,8 +2,12 @@
 // never crashes, and saving the port changes that one key's line and nothing else of the file.
 // The input's first byte is the port to save, its second the port number to map (signed), the
 // rest the file.
+#include "config/IniFile.h"
+#include "config/NameCompare.h"
 #include "config/Settings.h"
+#include "config/SettingsSections.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -12,12 +16,14 @@
 #include <string>
 #include <string_view>
 #include <unistd.h>
+#include <vector>
 
 using namespace dravik;
 
 namespace {
 
 constexpr size_t ParameterBytes = 2;
+constexpr size_t MaxProbes = 64; // names of each kind tried after a save
 constexpr int32_t FirstMappedPort = 1;
 constexpr int32_t LastMappedPort = 96; // the fixed table covers COM1..COM96
 constexpr std::string_view SettingsName = "s.ini";
@@ -30,18 +36,26 @@ constexpr std::string_view WrittenBytes = "[conn]port=0123456789\r\n";
     std::abort();
 }
 
-// A folder of our own, in memory where the system has a tmpfs there.
-const std::string& Folder() {
-    static const std::string folder = [] {
+// A folder of our own, in memory where the system has a tmpfs there; removed at exit.
+class TFolder {
+public:
+    TFolder() {
         const std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        std::string pattern = base + "/dravik_fuzz_XXXXXX";
-        if (::mkdtemp(pattern.data()) == nullptr) {
+        Path = base + "/dravik_fuzz_XXXXXX";
+        if (::mkdtemp(Path.data()) == nullptr) {
             std::abort();
         }
-        std::atexit([] { std::filesystem::remove_all(Folder()); });
-        return pattern;
-    }();
-    return folder;
+    }
+    ~TFolder() { std::filesystem::remove_all(Path); }
+    TFolder(const TFolder&) = delete;
+    TFolder& operator=(const TFolder&) = delete;
+
+    std::string Path;
+};
+
+const std::string& Folder() {
+    static const TFolder folder;
+    return folder.Path;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
@@ -97,6 +111,51 @@ void CheckOneLineChanged(const std::string& before, const std::string& after) {
     }
 }
 
+std::string_view Trimmed(std::string_view text) {
+    const size_t first = text.find_first_not_of(" \t");
+    return first == std::string_view::npos
+               ? std::string_view()
+               : text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+// Every name the text might use as a section or a key, found loosely: a wrong guess reads as
+// missing both before and after.
+void CollectNames(const std::string& text, std::vector<std::string>& sections,
+                  std::vector<std::string>& keys) {
+    for (size_t start = 0;
+         start < text.size() && keys.size() < MaxProbes && sections.size() < MaxProbes;) {
+        const size_t feed = std::min(text.find('\n', start), text.size());
+        const std::string_view line = Trimmed(std::string_view(text).substr(start, feed - start));
+        if (line.starts_with('[')) {
+            sections.emplace_back(Trimmed(line.substr(1, line.find(']') - 1)));
+        } else if (const size_t equals = line.find('='); equals != std::string_view::npos) {
+            keys.emplace_back(Trimmed(line.substr(0, equals)));
+        }
+        start = feed + 1;
+    }
+}
+
+// Every other key reads as it did.
+void CheckOtherKeysKept(const std::string& before, const std::string& after) {
+    std::vector<std::string> sections;
+    std::vector<std::string> keys;
+    CollectNames(before, sections, keys);
+    const TIniFile old(before);
+    const TIniFile saved(after);
+    for (const std::string& section : sections) {
+        for (const std::string& key : keys) {
+            if (SameNameIgnoringCase(section, ConnectionSection) &&
+                SameNameIgnoringCase(key, PortKey)) {
+                continue;
+            }
+            if (old.Read(section, key) != saved.Read(section, key)) {
+                Finding(("saving the port changed [" + section + "] " + key).c_str(), before,
+                        after);
+            }
+        }
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -124,6 +183,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Finding("the saved port does not read back", before, after);
     }
     CheckOneLineChanged(before, after);
+    CheckOtherKeysKept(before, after);
     if (EntriesInFolder() != 1) {
         Finding("saving left another file in the folder", before, after);
     }
