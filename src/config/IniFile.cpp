@@ -104,10 +104,11 @@ public:
         return last;
     }
 
-    // The file's own line break, CR LF for a file that has none yet.
+    // The file's own line break, CR LF for a file that has none yet; a CR that ends the text
+    // is no line break of its own.
     std::string LineEnd() const {
         for (const TLine& line : Lines) {
-            if (line.Next > line.End) {
+            if (line.Next > line.End && Text[line.Next - 1] == '\n') {
                 return Text.substr(line.End, line.Next - line.End);
             }
         }
@@ -118,6 +119,15 @@ private:
     const std::string& Text;
     std::vector<TLine> Lines;
 };
+
+// What the text needs before a line can follow it; a CR that ends it only lacks its LF, and with
+// it the last line reads as it did.
+std::string BreakBeforeNewLine(std::string_view text, const std::string& eol) {
+    if (text.empty() || text.back() == '\n') {
+        return {};
+    }
+    return text.back() == '\r' ? "\n" : eol;
+}
 
 } // namespace
 
@@ -141,8 +151,8 @@ void TIniFile::Write(std::string_view section, std::string_view key, std::string
     const std::string entry = std::string(key) + "=" + std::string(value);
     const size_t header = lines.FindSection(section);
     if (header == lines.Count()) {
-        const bool open = !Content.empty() && Content.back() != '\n';
-        Content += (open ? eol : "") + "[" + std::string(section) + "]" + eol + entry + eol;
+        Content +=
+            BreakBeforeNewLine(Content, eol) + "[" + std::string(section) + "]" + eol + entry + eol;
         return;
     }
     const size_t found = lines.FindKey(header, key);
@@ -150,9 +160,9 @@ void TIniFile::Write(std::string_view section, std::string_view key, std::string
         Content.replace(lines[found].Start, lines[found].End - lines[found].Start, entry);
         return;
     }
-    const TLine& after = lines[lines.LastFilledLine(header)];
-    const bool open = after.Next == after.End; // the file's last line, without a line break
-    Content.insert(after.Next, (open ? eol : "") + entry + eol);
+    const size_t at = lines[lines.LastFilledLine(header)].Next;
+    Content.insert(at,
+                   BreakBeforeNewLine(std::string_view(Content).substr(0, at), eol) + entry + eol);
 }
 
 } // namespace dravik

@@ -45,6 +45,10 @@ TEST(IniFile, WritesOneKeyAndKeepsEveryOtherByte) {
         {"[conn]", "[conn]\r\nport=7\r\n"},
         {"[conn]\r\nport=5", "[conn]\r\nport=7"},
         {"[conn]\r\nport=1\r\nport=2\r\n", "[conn]\r\nport=7\r\nport=2\r\n"},
+        // A CR that ends the file only lacks its LF: the last line keeps its key.
+        {"[conn]\r\nx=1\r", "[conn]\r\nx=1\r\nport=7\r\n"},
+        {"[a]\nx=1\r", "[a]\nx=1\r\n[conn]\nport=7\n"},
+        {"[a]\r", "[a]\r\n[conn]\r\nport=7\r\n"},
     };
     for (const auto& [before, after] : cases) {
         SCOPED_TRACE(before);
@@ -52,6 +56,8 @@ TEST(IniFile, WritesOneKeyAndKeepsEveryOtherByte) {
         file.Write("conn", "port", "7");
         EXPECT_EQ(file.Text(), after);
         EXPECT_EQ(file.Read("conn", "port"), "7");
+        EXPECT_EQ(file.Read("conn", "x"), TIniFile(before).Read("conn", "x"));
+        EXPECT_EQ(file.Read("a", "x"), TIniFile(before).Read("a", "x"));
     }
 }
 

@@ -25,8 +25,11 @@ Simulator::Simulator(std::vector<std::string> arguments) {
     LinkPath = Dir + "/ttySIM";
     StateFile = Dir + "/state.txt";
     bool hasState = false;
-    for (const std::string& a : arguments) {
-        hasState = hasState || a == "--state";
+    for (size_t i = 0; i + 1 < arguments.size(); ++i) {
+        if (arguments[i] == "--state") {
+            hasState = true;
+            StateFile = arguments[i + 1]; // State() reads the registers where they are kept
+        }
     }
     std::vector<std::string> args = {DRAVIK_BIN_DIR "/dravik_sim", "--link", LinkPath};
     if (!hasState) {
