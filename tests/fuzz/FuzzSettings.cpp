@@ -1,13 +1,14 @@
 // Arbitrary bytes as the settings file: reading the port never fails, mapping a port number
 // never crashes, and saving the port changes that one key's line and nothing else of the file.
-// The input's first byte is the port to save, its second the port number to map (signed), the
-// rest the file.
+// The input's first byte is the port to save, its second the port number to map (signed, 0x80 and
+// 0x7F for the ends of the 32-bit range), the rest the file.
 #include "config/IniFile.h"
 #include "config/NameCompare.h"
 #include "config/Settings.h"
 #include "config/SettingsSections.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -156,11 +157,20 @@ void CheckOtherKeysKept(const std::string& before, const std::string& after) {
     }
 }
 
+// A signed byte, its two ends standing for the ends of the 32-bit range.
+int32_t MappedPort(uint8_t byte) {
+    const auto value = static_cast<int8_t>(byte);
+    if (value == INT8_MIN) {
+        return INT32_MIN;
+    }
+    return value == INT8_MAX ? INT32_MAX : value;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t port = size > 0 ? data[0] : 0;
-    const int32_t mapped = size > 1 ? static_cast<int8_t>(data[1]) : 0;
+    const int32_t mapped = size > 1 ? MappedPort(data[1]) : 0;
     const size_t skip = size < ParameterBytes ? size : ParameterBytes;
     const std::string before(reinterpret_cast<const char*>(data) + skip, size - skip);
     const std::string path = Folder() + "/" + std::string(SettingsName);
