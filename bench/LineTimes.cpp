@@ -3,9 +3,11 @@
 #include "ChildRun.h"
 #include "ResultTable.h"
 #include "Samples.h"
+#include "StepLateness.h"
 #include "WireFloor.h"
 #include "base/Exception.h"
 #include "base/Text.h"
+#include "link/SerialDevice.h"
 #include "protocol/RegisterMap.h"
 #include "protocol/ScriptCodec.h"
 #include "protocol/Terminal.h"
@@ -31,6 +33,8 @@ constexpr double CpuGoal = 0.01;   // of the wall time
 constexpr const char* CliPath = DRAVIK_BIN_DIR "/dravik_cli";
 constexpr const char* MbpollName = "mbpoll";
 constexpr const char* SavedFile = "bench.cfg";
+// A read is short and most exposed to the load of the machine: it gets more runs.
+constexpr int ReadRunsPerRun = 3;
 
 struct TBlock {
     int Start;
@@ -60,20 +64,22 @@ void Attach(TTerminal& terminal, const std::string& link) {
     terminal.Resolver = [link](int32_t) { return link; };
 }
 
-double ReadInProcess(const std::string& link, TTerminalConfig& config) {
-    TTerminal terminal;
-    Attach(terminal, link);
-    const double start = NowMs();
-    terminal.ReadConfig(config);
-    return NowMs() - start;
-}
+// One run of a transfer in this process: its wall time, and how late the quiet read steps of
+// its timeouts woke up.
+struct TTransferRun {
+    double WallMs = 0;
+    double LateMs = 0;
+};
 
-double WriteInProcess(const std::string& link, const TTerminalConfig& config) {
+template <typename F>
+TTransferRun TimeTransfer(const std::string& link, F&& transfer) {
+    TStepLateness device;
+    ScopedSerialDevice scoped(device);
     TTerminal terminal;
     Attach(terminal, link);
     const double start = NowMs();
-    terminal.WriteConfig(config);
-    return NowMs() - start;
+    transfer(terminal);
+    return {NowMs() - start, device.LateMs()};
 }
 
 double Succeeded(const TChildRun& run, const std::string& what) {
@@ -83,9 +89,10 @@ double Succeeded(const TChildRun& run, const std::string& what) {
     return run.WallMs;
 }
 
-double ReadByCli(const std::string& link) {
-    return Succeeded(RunProgram({CliPath, "read", "--device", link, "-o", SavedFile}),
-                     "dravik_cli read");
+double Cli(const std::vector<std::string>& arguments) {
+    std::vector<std::string> command = {CliPath};
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    return Succeeded(RunProgram(command), "dravik_cli");
 }
 
 double ReadByMbpoll(const std::string& link) {
@@ -120,30 +127,63 @@ bool MbpollInstalled() {
     return RunProgram({MbpollName, "-V"}).ExitCode == 0;
 }
 
-struct TSilentRun {
-    TSamples WallMs;
+// The reads, by every reader in turn, so that a change in the machine's load meets them alike.
+struct TReads {
+    TSamples InProcess, CliToFile, CliToStdout, CliStart, Mbpoll;
+    TTerminalConfig Config;
+};
+
+TReads TimeReads(const std::string& link, int runs, bool withMbpoll) {
+    TReads r;
+    for (int i = 0; i < runs; ++i) {
+        r.InProcess.Add(TimeTransfer(link, [&](TTerminal& t) { t.ReadConfig(r.Config); }).WallMs);
+        r.CliToFile.Add(Cli({"read", "--device", link, "-o", SavedFile}));
+        r.CliToStdout.Add(Cli({"read", "--device", link}));
+        r.CliStart.Add(Cli({"--help"}));
+        if (withMbpoll) {
+            r.Mbpoll.Add(ReadByMbpoll(link));
+        }
+    }
+    return r;
+}
+
+struct TTimeouts {
+    TSamples WallMs, LateMs;
+};
+
+TTimeouts TimeWrites(const std::string& link, int runs, const TTerminalConfig& config) {
+    TTimeouts w;
+    for (int i = 0; i < runs; ++i) {
+        const TTransferRun run = TimeTransfer(link, [&](TTerminal& t) { t.WriteConfig(config); });
+        w.WallMs.Add(run.WallMs);
+        w.LateMs.Add(run.LateMs);
+    }
+    return w;
+}
+
+struct TSilentRuns : TTimeouts {
     TSamples CpuMs;
     std::string Message;
 };
 
-TSilentRun TimeSilentController(int runs) {
+TSilentRuns TimeSilentController(int runs) {
     test::Simulator silent({"--fault", "silent"});
-    TSilentRun result;
+    TSilentRuns s;
     for (int i = 0; i < runs; ++i) {
-        TTerminal terminal;
-        Attach(terminal, silent.Link());
         TTerminalConfig config;
         const double cpu = CpuMs();
-        const double start = NowMs();
-        try {
-            terminal.ReadConfig(config);
-        } catch (const Exception& e) {
-            result.Message = e.message();
-        }
-        result.WallMs.Add(NowMs() - start);
-        result.CpuMs.Add(CpuMs() - cpu);
+        const TTransferRun run = TimeTransfer(silent.Link(), [&](TTerminal& t) {
+            try {
+                t.ReadConfig(config);
+            } catch (const Exception& e) {
+                s.Message = e.message();
+            }
+        });
+        s.CpuMs.Add(CpuMs() - cpu);
+        s.WallMs.Add(run.WallMs);
+        s.LateMs.Add(run.LateMs);
     }
-    return result;
+    return s;
 }
 
 void PrintAgainstFloor(const std::string& figure, const std::string& name, const TSamples& times,
@@ -155,10 +195,33 @@ void PrintAgainstFloor(const std::string& figure, const std::string& name, const
               Goal("≤ " + Fixed(FloorGoal, 2) + " × floor", ratios.Median() <= FloorGoal)});
 }
 
-void PrintSilent(const TSilentRun& silent) {
+// How late the timeouts' quiet read steps woke up, beside how far the transfer ran over its
+// floor: a step waits only what the silence has left, so the lateness does not pile up.
+void PrintLateness(const std::string& figure, const TTimeouts& t, const TFloor& floor) {
+    PrintRow({figure, "… late wake-ups of its quiet read steps, summed (not added to the time)",
+              Milliseconds(t.LateMs.Median()), MillisecondRange(t.LateMs),
+              Milliseconds(t.WallMs.Median() - floor.Ms) + " over the floor", "—", "—"});
+}
+
+void PrintCliParts(const TReads& r) {
+    PrintRow({"1", "… `dravik_cli read` to standard output (no safe save of a file)",
+              Milliseconds(r.CliToStdout.Median()), MillisecondRange(r.CliToStdout),
+              Milliseconds(ReadFloor().Ms) + " floor",
+              Fixed(r.CliToStdout.Median() / ReadFloor().Ms, 3), "—"});
+    PrintRow({"1", "… `dravik_cli --help`: the process's start and exit alone",
+              Milliseconds(r.CliStart.Median()), MillisecondRange(r.CliStart), "—", "—", "—"});
+    const double line = r.CliToStdout.Median() - r.CliStart.Median();
+    PrintRow({"1", "… `dravik_cli read` to standard output less the process's start and exit",
+              Milliseconds(line), "—", Milliseconds(ReadFloor().Ms) + " floor",
+              Fixed(line / ReadFloor().Ms, 3),
+              Goal("≤ " + Fixed(FloorGoal, 2) + " × floor", line / ReadFloor().Ms <= FloorGoal)});
+}
+
+void PrintSilent(const TSilentRuns& silent) {
     PrintAgainstFloor(
         "3", "silent controller: configuration read until \"" + Cp1251ToUtf8(silent.Message) + "\"",
         silent.WallMs, SilentFloor());
+    PrintLateness("3", silent, SilentFloor());
     const double share = silent.CpuMs.Median() / silent.WallMs.Median();
     PrintRow({"3", "silent controller: CPU time of the process meanwhile (getrusage)",
               Milliseconds(silent.CpuMs.Median()), MillisecondRange(silent.CpuMs),
@@ -166,49 +229,49 @@ void PrintSilent(const TSilentRun& silent) {
               Goal("< " + Percent(CpuGoal) + " of wall", share < CpuGoal)});
 }
 
-void PrintBesideMbpoll(const TSamples& ours, const TSamples& mbpoll) {
-    if (mbpoll.Empty()) {
-        PrintRow({"4", "three reads by mbpoll", "not measured", "—", "mbpoll is not installed", "—",
-                  "—"});
+void PrintBesideMbpoll(const TReads& r) {
+    if (r.Mbpoll.Empty()) {
+        PrintRow({"4", "configuration read by mbpoll", "not measured", "—",
+                  "mbpoll is not installed", "—", "—"});
         return;
     }
+    const double floor = ReadFloor().Ms;
     PrintRow({"4", "configuration read by mbpoll, one process per read (3 processes)",
-              Milliseconds(mbpoll.Median()), MillisecondRange(mbpoll),
-              Milliseconds(ReadFloor().Ms) + " floor",
-              Fixed(mbpoll.Median() / ReadFloor().Ms, 3) + " × floor", "none set"});
-    const TSamples ratios = ours.DividedBy(mbpoll.Median());
-    PrintRow({"4", "configuration read by `dravik_cli read` (1 process), beside mbpoll",
-              Milliseconds(ours.Median()), MillisecondRange(ours),
-              Milliseconds(mbpoll.Median()) + " mbpoll",
+              Milliseconds(r.Mbpoll.Median()), MillisecondRange(r.Mbpoll),
+              Milliseconds(floor) + " floor", Fixed(r.Mbpoll.Median() / floor, 3) + " × floor",
+              "none set"});
+    const TSamples ratios = r.CliToFile.DividedBy(r.Mbpoll.Median());
+    PrintRow({"4", "configuration read by `dravik_cli read -o FILE` (1 process), beside mbpoll",
+              Milliseconds(r.CliToFile.Median()), MillisecondRange(r.CliToFile),
+              Milliseconds(r.Mbpoll.Median()) + " mbpoll",
               Fixed(ratios.Median(), 3) + " × mbpoll (" + RatioRange(ratios) + ")", "none set"});
 }
 
 void Run(int runs) {
     test::TempDir dir; // the link logs and the saved file land here
-    TSamples inProcess, byCli, byMbpoll, writes;
-    TTerminalConfig config;
+    TReads reads;
+    TTimeouts writes;
     {
         test::Simulator paced({"--pace", "--turnaround", std::to_string(TurnaroundMs)});
-        const std::string& link = paced.Link();
-        inProcess = Repeat(runs, [&] { return ReadInProcess(link, config); });
-        byCli = Repeat(runs, [&] { return ReadByCli(link); });
-        if (MbpollInstalled()) {
-            byMbpoll = Repeat(runs, [&] { return ReadByMbpoll(link); });
-        }
-        writes = Repeat(runs, [&] { return WriteInProcess(link, config); });
+        reads = TimeReads(paced.Link(), ReadRunsPerRun * runs, MbpollInstalled());
+        writes = TimeWrites(paced.Link(), runs, reads.Config);
     }
-    const int scriptRegisters = static_cast<int>(ScriptImage(EncodeScript(config.Script)).size());
+    const int scriptRegisters =
+        static_cast<int>(ScriptImage(EncodeScript(reads.Config.Script)).size());
+    const TFloor writeFloor = WriteFloor(scriptRegisters);
 
-    PrintAgainstFloor("1", "configuration read, in process (`TTerminal::ReadConfig`)", inProcess,
-                      ReadFloor());
-    PrintAgainstFloor("1", "configuration read, `dravik_cli read -o FILE` as a user runs it", byCli,
-                      ReadFloor());
+    PrintAgainstFloor("1", "configuration read, in process (`TTerminal::ReadConfig`)",
+                      reads.InProcess, ReadFloor());
+    PrintAgainstFloor("1", "configuration read, `dravik_cli read -o FILE` as a user runs it",
+                      reads.CliToFile, ReadFloor());
+    PrintCliParts(reads);
     PrintAgainstFloor("2",
                       "configuration write, in process (`TTerminal::WriteConfig`, script " +
                           std::to_string(scriptRegisters) + " registers)",
-                      writes, WriteFloor(scriptRegisters));
+                      writes.WallMs, writeFloor);
+    PrintLateness("2", writes, writeFloor);
     PrintSilent(TimeSilentController(runs));
-    PrintBesideMbpoll(byCli, byMbpoll);
+    PrintBesideMbpoll(reads);
 }
 
 } // namespace
