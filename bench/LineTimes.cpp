@@ -186,13 +186,16 @@ TSilentRuns TimeSilentController(int runs) {
     return s;
 }
 
+// The goal is the master's: a figure that adds more than the master's work says so instead.
 void PrintAgainstFloor(const std::string& figure, const std::string& name, const TSamples& times,
-                       const TFloor& floor) {
+                       const TFloor& floor, const std::string& instead = "") {
     const TSamples ratios = times.DividedBy(floor.Ms);
     PrintRow({figure, name, Milliseconds(times.Median()), MillisecondRange(times),
               Milliseconds(floor.Ms) + " (" + floor.Parts + ")",
               Fixed(ratios.Median(), 3) + " (" + RatioRange(ratios) + ")",
-              Goal("≤ " + Fixed(FloorGoal, 2) + " × floor", ratios.Median() <= FloorGoal)});
+              !instead.empty()
+                  ? instead
+                  : Goal("≤ " + Fixed(FloorGoal, 2) + " × floor", ratios.Median() <= FloorGoal)});
 }
 
 // How late the timeouts' quiet read steps woke up, beside how far the transfer ran over its
@@ -208,13 +211,15 @@ void PrintCliParts(const TReads& r) {
               Milliseconds(r.CliToStdout.Median()), MillisecondRange(r.CliToStdout),
               Milliseconds(ReadFloor().Ms) + " floor",
               Fixed(r.CliToStdout.Median() / ReadFloor().Ms, 3), "—"});
+    PrintRow({"1", "… the safe save of the file (flushed to disk, renamed): `-o FILE` less stdout",
+              Milliseconds(r.CliToFile.Median() - r.CliToStdout.Median()), "—", "—", "—",
+              "— (a difference of two medians)"});
     PrintRow({"1", "… `dravik_cli --help`: the process's start and exit alone",
               Milliseconds(r.CliStart.Median()), MillisecondRange(r.CliStart), "—", "—", "—"});
     const double line = r.CliToStdout.Median() - r.CliStart.Median();
     PrintRow({"1", "… `dravik_cli read` to standard output less the process's start and exit",
               Milliseconds(line), "—", Milliseconds(ReadFloor().Ms) + " floor",
-              Fixed(line / ReadFloor().Ms, 3),
-              Goal("≤ " + Fixed(FloorGoal, 2) + " × floor", line / ReadFloor().Ms <= FloorGoal)});
+              Fixed(line / ReadFloor().Ms, 3), "— (a difference of two medians)"});
 }
 
 void PrintSilent(const TSilentRuns& silent) {
@@ -263,7 +268,8 @@ void Run(int runs) {
     PrintAgainstFloor("1", "configuration read, in process (`TTerminal::ReadConfig`)",
                       reads.InProcess, ReadFloor());
     PrintAgainstFloor("1", "configuration read, `dravik_cli read -o FILE` as a user runs it",
-                      reads.CliToFile, ReadFloor());
+                      reads.CliToFile, ReadFloor(),
+                      "— (adds a process and a safe save: its parts follow)");
     PrintCliParts(reads);
     PrintAgainstFloor("2",
                       "configuration write, in process (`TTerminal::WriteConfig`, script " +
