@@ -66,7 +66,7 @@ std::string ReadFileContent(const std::string& path) {
     TFileContent content = TryReadFileContent(path);
     if (content.Error != 0) {
         const char* pattern = content.Opened ? CannotReadFile : CannotOpenFile;
-        Raise(Format(pattern, FullPath(path).c_str(), SystemText(content.Error).c_str()));
+        Raise(Format(pattern, MessagePath(path).c_str(), SystemText(content.Error).c_str()));
     }
     return std::move(content.Bytes);
 }

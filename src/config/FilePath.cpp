@@ -1,6 +1,7 @@
 #include "config/FilePath.h"
 
 #include "base/FileSystem.h"
+#include "base/Text.h"
 
 #include <climits>
 #include <vector>
@@ -49,6 +50,10 @@ std::string FullPath(const std::string& path) {
 std::string FolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string MessagePath(const std::string& path) {
+    return Cp1251(FullPath(path));
 }
 
 } // namespace dravik

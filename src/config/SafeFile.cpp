@@ -157,7 +157,7 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
         pattern = CannotWriteFile;
         break;
     }
-    Raise(Format(pattern, FullPath(path).c_str(), SystemText(outcome.Error).c_str()));
+    Raise(Format(pattern, MessagePath(path).c_str(), SystemText(outcome.Error).c_str()));
 }
 
 } // namespace dravik

@@ -63,7 +63,7 @@ void SavePortSetting(const std::string& settingsPath, uint8_t port) {
     TIniFile settings(content.Bytes);
     settings.Write(ConnectionSection, PortKey, std::to_string(port));
     if (!readable || TryReplaceFile(settingsPath, settings.Text()).Failed != TReplaceStep::Done) {
-        Raise(Format(UnableToWrite, FullPath(settingsPath).c_str()));
+        Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()));
     }
 }
 

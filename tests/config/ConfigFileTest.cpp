@@ -253,6 +253,9 @@ TEST(ConfigFile, SavesAndLoadsFilesAndNamesTheFullPathWhenItCannot) {
     const std::string full = std::filesystem::canonical(folder.Path).string();
     EXPECT_EQ(MessageOf([] { ReadConfigDocument("./sub/../missing.cfg"); }),
               "Cannot open file \"" + full + "/missing.cfg\". No such file or directory");
+    // File names are UTF-8 on disk and Windows-1251 inside the message.
+    EXPECT_EQ(MessageOf([] { ReadConfigDocument("Документы/x.cfg"); }),
+              "Cannot open file \"" + full + W("/Документы/x.cfg\". No such file or directory"));
     EXPECT_EQ(MessageOf([] { ReadConfigDocument("."); }),
               "Cannot read file \"" + full + "\". Is a directory");
     WriteBytes(path, "  text<configure/>");

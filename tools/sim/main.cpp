@@ -192,9 +192,14 @@ public:
 
     int Master() const { return MasterFd; }
 
+    // The link names the fresh terminal before the old one goes, so that a client that sees
+    // the hang-up and reconnects at once never opens the dead device.
     void Unplug() {
-        Close();
+        const int oldMaster = MasterFd;
+        const int oldSlave = SlaveFd;
         Plug();
+        ::close(oldMaster);
+        ::close(oldSlave);
     }
 
 private:

@@ -1,0 +1,74 @@
+#include "ui/ErrorGuard.h"
+
+#include "base/Exception.h"
+#include "base/Text.h"
+#include "ui/UiText.h"
+
+#include <exception>
+#include <optional>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+
+namespace dravik::ui {
+namespace {
+
+void ShowStopBox(const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.exec();
+}
+
+TFailurePresenter& Presenter() {
+    static TFailurePresenter presenter = ShowStopBox;
+    return presenter;
+}
+
+void Present(const std::string& message) {
+    // The core ends lines with CR LF; a label breaks at LF alone.
+    const QString text = FromCp1251(WithFullStop(message)).replace(QStringLiteral("\r\n"), "\n");
+    Presenter()(QApplication::applicationName(), text);
+}
+
+// Runs work and gives the message of its failure, if any.
+std::optional<std::string> FailureOf(const std::function<void()>& work) {
+    try {
+        work();
+    } catch (const Exception& e) {
+        return e.message();
+    } catch (const std::exception& e) {
+        // Not the program's own failure (memory, a library): still shown, never let into Qt.
+        return std::string(e.what());
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool Guarded(const std::function<void()>& work) {
+    const std::optional<std::string> failure = FailureOf(work);
+    if (failure) {
+        Present(*failure);
+    }
+    return !failure;
+}
+
+bool GuardedDeferred(const std::function<void()>& work) {
+    const std::optional<std::string> failure = FailureOf(work);
+    if (failure) {
+        QTimer::singleShot(0, qApp, [message = *failure] { Present(message); });
+    }
+    return !failure;
+}
+
+ScopedFailurePresenter::ScopedFailurePresenter(TFailurePresenter presenter)
+    : Previous(std::move(Presenter())) {
+    Presenter() = std::move(presenter);
+}
+
+ScopedFailurePresenter::~ScopedFailurePresenter() {
+    Presenter() = std::move(Previous);
+}
+
+} // namespace dravik::ui

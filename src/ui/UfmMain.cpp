@@ -1,0 +1,422 @@
+#include "ui/UfmMain.h"
+
+#include "config/ConfigFile.h"
+#include "ui/ErrorGuard.h"
+#include "ui/NumberEdit.h"
+#include "ui/TankCellDelegate.h"
+#include "ui/TankTableModel.h"
+#include "ui/UfmConn.h"
+#include "ui/UiLook.h"
+#include "ui/UiText.h"
+
+#include <array>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeWidget>
+
+namespace dravik::ui {
+namespace {
+
+constexpr QSize ClientSize(516, 429);
+constexpr int ToolBarHeight = 34;
+constexpr QSize ToolButtonSize(31, 30);
+constexpr QSize ToolIconSize(24, 24);
+constexpr int TreeWidth = 169;
+constexpr int TreeIndentation = 19;
+constexpr int CaptionBarHeight = 25;
+constexpr int CaptionIndent = 10;
+constexpr int RowPadding = 6;
+constexpr int MinimumColumnWidth = 8; // the two narrow columns are 20 wide
+constexpr std::array<int, TankTableModel::ColumnCount> ColumnWidths = {20, 20, 100, 100, 100};
+constexpr int PageNumberRole = Qt::UserRole;
+constexpr uint8_t PortMask = 0xFF;
+
+// A separator of eight pixels, as narrow as the toolbar's own.
+const QString ToolBarStyle = QStringLiteral("QToolBar::separator { width: 8px; }");
+
+// Runs at the end of a scope however it is left: a command's UpdateCommands.
+template <typename F>
+class Finally {
+public:
+    explicit Finally(F work) : Work(std::move(work)) {}
+    ~Finally() { Work(); }
+    Finally(const Finally&) = delete;
+    Finally& operator=(const Finally&) = delete;
+
+private:
+    F Work;
+};
+
+// The busy mouse pointer for as long as a controller command blocks, whatever its outcome.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+QAction* MakeAction(QObject* owner, const char* name, const QString& caption, const QIcon& icon) {
+    auto* action = new QAction(icon, caption, owner);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setToolTip(caption);
+    return action;
+}
+
+// Paths reach the core as the bytes the file system uses.
+std::string FilePath(const QString& fileName) {
+    return QFile::encodeName(fileName).toStdString();
+}
+
+QString ScriptText(const TScriptLines& script) {
+    QStringList lines;
+    for (int i = 0; i < script.Count(); ++i) {
+        lines.append(FromCp1251(script[i]));
+    }
+    return lines.join('\n');
+}
+
+// The text's lines as the editor shows them: none for an empty text, else one per line break
+// plus one, so that what ScriptText joined comes back unchanged.
+std::vector<std::string> ScriptLines(const QString& text) {
+    std::vector<std::string> lines;
+    if (!text.isEmpty()) {
+        for (const QString& line : text.split('\n')) {
+            lines.push_back(ToCp1251(line));
+        }
+    }
+    return lines;
+}
+
+} // namespace
+
+TfmMain::TfmMain(std::string settingsPath, QWidget* parent)
+    : QMainWindow(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
+      SettingsPath(std::move(settingsPath)) {
+    setObjectName(QStringLiteral("fmMain"));
+    setWindowTitle(QStringLiteral("dravik-conf v0.1"));
+    setFont(UiFont());
+    setFixedSize(ClientSize);
+    // No menu to hide the toolbar: it is the only way to the commands.
+    setContextMenuPolicy(Qt::PreventContextMenu);
+    CreateActions();
+    CreateToolBar();
+    CreatePages();
+    CreateTree();
+
+    auto* panel = new QWidget(this);
+    auto* panelLayout = new QVBoxLayout(panel);
+    panelLayout->setContentsMargins(0, 0, 0, 0);
+    panelLayout->setSpacing(0);
+    panelLayout->addWidget(CreateCaptionBar());
+    panelLayout->addWidget(pcConfig);
+
+    auto* client = new QWidget(this);
+    auto* clientLayout = new QHBoxLayout(client);
+    clientLayout->setContentsMargins(0, 0, 0, 0);
+    clientLayout->setSpacing(0);
+    clientLayout->addWidget(tvConfig);
+    clientLayout->addWidget(panel);
+    setCentralWidget(client);
+
+    move(screen()->availableGeometry().center() - rect().center());
+    FormCreate();
+}
+
+TfmMain::~TfmMain() {
+    FormDestroy();
+}
+
+void TfmMain::CreateActions() {
+    acIcRead = MakeAction(this, "acIcRead", QStringLiteral("Считать из контроллера"),
+                          ThemeIcon(QStringLiteral("go-down"), QStyle::SP_ArrowDown));
+    acIcWrite = MakeAction(this, "acIcWrite", QStringLiteral("Загрузить в контроллер"),
+                           ThemeIcon(QStringLiteral("go-up"), QStyle::SP_ArrowUp));
+    acConfig = MakeAction(this, "acConfig", QStringLiteral("Связь"),
+                          ThemeIcon(QStringLiteral("network-wired"), QStyle::SP_DriveNetIcon));
+    acWriteToFile =
+        MakeAction(this, "acWriteToFile", QString(),
+                   ThemeIcon(QStringLiteral("document-save"), QStyle::SP_DialogSaveButton));
+    acLoadFromFile =
+        MakeAction(this, "acLoadFromFile", QString(),
+                   ThemeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
+    acIcRead->setShortcut(QKeySequence(Qt::Key_F5));
+    acWriteToFile->setShortcut(QKeySequence::Save);
+    acLoadFromFile->setShortcut(QKeySequence::Open);
+    acWriteToFile->setEnabled(false);
+    acLoadFromFile->setEnabled(false);
+
+    const auto command = [this](QAction* action, void (TfmMain::*handler)()) {
+        connect(action, &QAction::triggered, this,
+                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+    };
+    command(acIcRead, &TfmMain::acIcReadExecute);
+    command(acIcWrite, &TfmMain::acIcWriteExecute);
+    command(acConfig, &TfmMain::acConfigExecute);
+    command(acWriteToFile, &TfmMain::acWriteToFileExecute);
+    command(acLoadFromFile, &TfmMain::acLoadFromFileExecute);
+}
+
+void TfmMain::CreateToolBar() {
+    ToolBar1 = new QToolBar(this);
+    ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setFixedHeight(ToolBarHeight);
+    ToolBar1->setIconSize(ToolIconSize);
+    ToolBar1->setStyleSheet(ToolBarStyle);
+    for (QAction* action : {acLoadFromFile, acWriteToFile, static_cast<QAction*>(nullptr), acConfig,
+                            static_cast<QAction*>(nullptr), acIcRead, acIcWrite}) {
+        if (action == nullptr) {
+            ToolBar1->addSeparator();
+            continue;
+        }
+        ToolBar1->addAction(action);
+        ToolBar1->widgetForAction(action)->setFixedSize(ToolButtonSize);
+    }
+    addToolBar(Qt::TopToolBarArea, ToolBar1);
+}
+
+QWidget* TfmMain::CreateCaptionBar() {
+    auto* bar = new QWidget(this);
+    bar->setFixedHeight(CaptionBarHeight);
+    bar->setAutoFillBackground(true);
+    QPalette palette = bar->palette();
+    // The colour of a window caption that is not active: between the selection and the window.
+    const QColor selection = palette.color(QPalette::Inactive, QPalette::Highlight);
+    const QColor window = palette.color(QPalette::Window);
+    palette.setColor(QPalette::Window, QColor((selection.red() + window.red()) / 2,
+                                              (selection.green() + window.green()) / 2,
+                                              (selection.blue() + window.blue()) / 2));
+    bar->setPalette(palette);
+
+    lblConfigCaption = new QLabel(bar);
+    lblConfigCaption->setObjectName(QStringLiteral("lblConfigCaption"));
+    QFont bold = font();
+    bold.setBold(true);
+    lblConfigCaption->setFont(bold);
+    auto* layout = new QHBoxLayout(bar);
+    layout->setContentsMargins(CaptionIndent, 0, 0, 0);
+    layout->addWidget(lblConfigCaption, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    return bar;
+}
+
+void TfmMain::CreatePages() {
+    pcConfig = new QStackedWidget(this);
+    pcConfig->setObjectName(QStringLiteral("pcConfig"));
+
+    dsTank = new TankTableModel(this);
+    dsTank->setObjectName(QStringLiteral("dsTank"));
+    TankCells = new TankCellDelegate(*dsTank, this);
+    DBGridEh1 = new QTableView;
+    DBGridEh1->setObjectName(QStringLiteral("DBGridEh1"));
+    DBGridEh1->setModel(dsTank);
+    DBGridEh1->setItemDelegate(TankCells);
+    DBGridEh1->verticalHeader()->hide();
+    DBGridEh1->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + RowPadding);
+    DBGridEh1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGridEh1->horizontalHeader()->setHighlightSections(false);
+    DBGridEh1->horizontalHeader()->setMinimumSectionSize(MinimumColumnWidth);
+    for (int column = 0; column < TankTableModel::ColumnCount; ++column) {
+        DBGridEh1->setColumnWidth(column, ColumnWidths[static_cast<size_t>(column)]);
+    }
+    DBGridEh1->setShowGrid(true);
+    // Two digits in a narrow column: clipped by a pixel rather than replaced by an ellipsis.
+    DBGridEh1->setTextElideMode(Qt::ElideNone);
+    DBGridEh1->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGridEh1->setSelectionBehavior(QAbstractItemView::SelectItems);
+    // The editor opens on the cell that becomes current, so typing always edits.
+    DBGridEh1->setEditTriggers(QAbstractItemView::AllEditTriggers);
+    DBGridEh1->setTabKeyNavigation(true);
+
+    mScript = new QPlainTextEdit;
+    mScript->setObjectName(QStringLiteral("mScript"));
+    mScript->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    mScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    mScript->setTabChangesFocus(true);
+
+    const auto page = [this](const char* name, const QString& caption, QWidget* content) {
+        auto* sheet = new QWidget;
+        sheet->setObjectName(QString::fromLatin1(name));
+        sheet->setWindowTitle(caption); // the caption the caption bar shows
+        auto* layout = new QVBoxLayout(sheet);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->addWidget(content);
+        pcConfig->addWidget(sheet);
+        return sheet;
+    };
+    tsTank = page("tsTank", QStringLiteral("Резервуары"), DBGridEh1);
+    tsScript = page("tsScript", QStringLiteral("Схема"), mScript);
+}
+
+void TfmMain::CreateTree() {
+    tvConfig = new QTreeWidget(this);
+    tvConfig->setObjectName(QStringLiteral("tvConfig"));
+    tvConfig->setFixedWidth(TreeWidth);
+    tvConfig->setIndentation(TreeIndentation);
+    tvConfig->setHeaderHidden(true);
+    tvConfig->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    QPalette palette = tvConfig->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText}) {
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    }
+    tvConfig->setPalette(palette);
+    for (int page = 0; page < pcConfig->count(); ++page) {
+        auto* node = new QTreeWidgetItem(tvConfig, {pcConfig->widget(page)->windowTitle()});
+        node->setData(0, PageNumberRole, page);
+    }
+    connect(tvConfig, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* node) { tvConfigChange(node); });
+}
+
+void TfmMain::FormCreate() {
+    Terminal = std::make_unique<TTerminal>();
+    Terminal->Resolver = MakePortResolver(SettingsPath);
+    Config = std::make_unique<TTerminalConfig>();
+    LoadSettings();
+    ClearView();
+    tvConfig->expandAll();
+    tvConfig->setCurrentItem(tvConfig->topLevelItem(0));
+    tvConfigChange(tvConfig->currentItem());
+    UpdateCommands();
+}
+
+void TfmMain::FormDestroy() {
+    Terminal.reset();
+    Config.reset();
+}
+
+void TfmMain::tvConfigChange(QTreeWidgetItem* node) {
+    if (node == nullptr) {
+        node = tvConfig->topLevelItem(0);
+    }
+    pcConfig->setCurrentIndex(node->data(0, PageNumberRole).toInt());
+    lblConfigCaption->setText(pcConfig->currentWidget()->windowTitle());
+}
+
+void TfmMain::ClearView() {
+    dsTank->Clear();
+    mScript->clear();
+}
+
+void TfmMain::ViewToConfig() {
+    TankCells->CommitPendingEdit();
+    Config->Clear();
+    for (int row = 0; row < dsTank->rowCount(); ++row) {
+        const TTankRow& tank = dsTank->Row(row);
+        Config->Tanks.at(static_cast<size_t>(tank.idx)) = {
+            static_cast<uint8_t>(tank.active ? 1 : 0), tank.hmin.value_or(0), tank.hmax.value_or(0),
+            tank.hhigh.value_or(0)};
+    }
+    if (dsTank->rowCount() > 0) {
+        DBGridEh1->setCurrentIndex(
+            dsTank->index(0, std::max(DBGridEh1->currentIndex().column(), 0)));
+    }
+    Config->Script.Assign(ScriptLines(mScript->toPlainText()));
+}
+
+void TfmMain::ConfigToView() {
+    for (int i = 0; i < TankCount; ++i) {
+        const TTankRecord& tank = Config->Tanks[static_cast<size_t>(i)];
+        dsTank->Append({i, tank.active != 0, tank.hmin, tank.hmax, tank.hhigh});
+    }
+    DBGridEh1->setCurrentIndex(dsTank->index(0, std::max(DBGridEh1->currentIndex().column(), 0)));
+    mScript->setPlainText(ScriptText(Config->Script));
+}
+
+void TfmMain::DisableCommands() {
+    for (QAction* action : {acIcRead, acIcWrite, acWriteToFile, acLoadFromFile}) {
+        action->setEnabled(false);
+    }
+    // Draws the disabled buttons and swallows clicks already queued before the window blocks.
+    QCoreApplication::processEvents();
+}
+
+void TfmMain::UpdateCommands() {
+    acIcRead->setEnabled(true);
+    acIcWrite->setEnabled(acIcRead->isEnabled() && dsTank->rowCount() > 0);
+    acWriteToFile->setEnabled(acIcRead->isEnabled());
+    acLoadFromFile->setEnabled(acIcRead->isEnabled());
+}
+
+void TfmMain::LoadConfigFile(const QString& fileName) {
+    const TXmlDocument document = ReadConfigDocument(FilePath(fileName));
+    ClearView();
+    FillConfig(document, *Config);
+}
+
+void TfmMain::SaveConfigFile(const QString& fileName) {
+    dravik::SaveConfigFile(FilePath(fileName), *Config);
+}
+
+void TfmMain::LoadSettings() {
+    Terminal->Port = LoadPortSetting(SettingsPath);
+}
+
+void TfmMain::SaveSettings() {
+    SavePortSetting(SettingsPath, Terminal->Port);
+}
+
+void TfmMain::acIcReadExecute() {
+    const BusyCursor busy;
+    DisableCommands();
+    const Finally update([this] { UpdateCommands(); });
+    ClearView();
+    Terminal->ReadConfig(*Config);
+    ConfigToView();
+}
+
+void TfmMain::acIcWriteExecute() {
+    const BusyCursor busy;
+    DisableCommands();
+    const Finally update([this] { UpdateCommands(); });
+    ViewToConfig();
+    Terminal->WriteConfig(*Config);
+}
+
+void TfmMain::acConfigExecute() {
+    TfmConn fmConn(this, Terminal->Resolver);
+    fmConn.eComPort->SetNumber(Terminal->Port);
+    if (fmConn.exec() != QDialog::Accepted || !fmConn.eComPort->Number()) {
+        return;
+    }
+    Terminal->Disconnect();
+    Terminal->Port = static_cast<uint8_t>(*fmConn.eComPort->Number() & PortMask);
+    SaveSettings();
+}
+
+void TfmMain::acLoadFromFileExecute() {
+    const QString fileName = OpenDialog1(this);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    const Finally update([this] { UpdateCommands(); });
+    LoadConfigFile(fileName);
+    ConfigToView();
+}
+
+void TfmMain::acWriteToFileExecute() {
+    const QString fileName = SaveDialog1(this);
+    if (fileName.isEmpty()) {
+        return;
+    }
+    const Finally update([this] { UpdateCommands(); });
+    ViewToConfig();
+    SaveConfigFile(fileName);
+}
+
+} // namespace dravik::ui

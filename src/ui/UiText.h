@@ -1,0 +1,15 @@
+#pragma once
+
+#include <string>
+
+#include <QString>
+
+namespace dravik::ui {
+
+// The core speaks Windows-1251; Qt speaks Unicode. These are the only crossings.
+QString FromCp1251(const std::string& cp1251);
+
+// Characters that Windows-1251 cannot hold become "?".
+std::string ToCp1251(const QString& text);
+
+} // namespace dravik::ui

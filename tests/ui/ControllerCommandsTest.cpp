@@ -1,0 +1,146 @@
+#include "WindowFixture.h"
+#include "support/Simulator.h"
+#include "ui/TankTableModel.h"
+
+#include <fstream>
+
+#include <QAction>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+namespace dravik::test {
+namespace {
+
+class ControllerCommands : public WindowTest {
+protected:
+    // Points COM1 at the device through the settings file's port map, as a user would.
+    void MapComOne(const std::string& device) {
+        std::ofstream(Settings) << "[ports]\r\ncom1=" << device << "\r\n";
+    }
+
+    // The configuration the simulator holds, read by a terminal of its own.
+    TTerminalConfig HeldBy(const Simulator& simulator) {
+        TTerminal terminal;
+        terminal.Resolver = [&](int32_t) { return simulator.Link(); };
+        TTerminalConfig config;
+        terminal.ReadConfig(config);
+        return config;
+    }
+
+    TTerminalConfig ViewContent() {
+        Window->ViewToConfig();
+        return *Window->Config;
+    }
+
+    void ReadFrom(const Simulator& simulator) {
+        MapComOne(simulator.Link());
+        Press(Window->acIcRead);
+        ASSERT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+        ASSERT_EQ(Window->dsTank->rowCount(), 16);
+    }
+
+    static constexpr int MaskRegister = 32;
+    static constexpr int ThresholdRegister = 36; // two per tank from here
+};
+
+TEST_F(ControllerCommands, ReadFromTheSimulatorFillsSixteenRowsAndTheScript) {
+    Simulator simulator;
+    ReadFrom(simulator);
+    for (int row = 0; row < 16; ++row) {
+        EXPECT_EQ(Window->dsTank->index(row, ui::TankTableModel::ColNpp).data().toInt(), row + 1);
+    }
+    EXPECT_EQ(Row(1), (ui::TTankRow{1, true, 20, 60, 85}));
+    EXPECT_FALSE(Row(3).active);
+    EXPECT_FALSE(Window->mScript->toPlainText().isEmpty());
+    EXPECT_TRUE(Window->acIcWrite->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(ViewContent(), HeldBy(simulator));
+}
+
+TEST_F(ControllerCommands, WriteStoresACellStillBeingEditedAndSendsIt) {
+    Simulator simulator;
+    ReadFrom(simulator);
+    ASSERT_NE(TypeInto(1, ui::TankTableModel::ColHmin, QStringLiteral("33")), nullptr);
+    Press(Window->acIcWrite);
+    EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+    EXPECT_EQ(simulator.State()[ThresholdRegister + 2], 33 << 8 | 60);
+    TTerminalConfig expected = ViewContent();
+    EXPECT_EQ(expected.Tanks[1].hmin, 33);
+    EXPECT_EQ(HeldBy(simulator), expected);
+    EXPECT_TRUE(Window->acIcWrite->isEnabled());
+}
+
+TEST_F(ControllerCommands, WriteRefusedByValidationLeavesTheViewAsItWas) {
+    Simulator simulator;
+    ReadFrom(simulator);
+    const std::map<int, uint16_t> before = simulator.State();
+    Window->dsTank->setData(Window->dsTank->index(4, ui::TankTableModel::ColActive), Qt::Checked,
+                            Qt::CheckStateRole);
+    for (const auto& [column, value] : {std::pair{ui::TankTableModel::ColHmin, 50},
+                                        {ui::TankTableModel::ColHmax, 50},
+                                        {ui::TankTableModel::ColHhigh, 60}}) {
+        Window->dsTank->setData(Window->dsTank->index(4, column), value);
+    }
+    const TTerminalConfig shown = ViewContent();
+    Press(Window->acIcWrite);
+    EXPECT_EQ(Failures.Texts,
+              QStringList{QStringLiteral("Резервуар 5:\n50 не в диапазоне 51..99.")});
+    EXPECT_EQ(ViewContent(), shown);
+    EXPECT_EQ(*Window->Config, shown);
+    // The mask goes out before the thresholds are checked; the thresholds do not.
+    std::map<int, uint16_t> after = simulator.State();
+    EXPECT_EQ(after[MaskRegister], before.at(MaskRegister) | 1 << 4);
+    after[MaskRegister] = before.at(MaskRegister);
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(Window->acIcWrite->isEnabled());
+}
+
+TEST_F(ControllerCommands, ReadFromASilentControllerEmptiesTheViewAndShowsTheTimeout) {
+    Simulator silent({"--fault", "silent"});
+    MapComOne(silent.Link());
+    Show(Sample());
+    Press(Window->acIcRead);
+    EXPECT_EQ(Failures.Texts, QStringList{QStringLiteral("Таймаут.")});
+    EXPECT_EQ(Window->dsTank->rowCount(), 0);
+    EXPECT_TRUE(Window->mScript->toPlainText().isEmpty());
+    EXPECT_FALSE(Window->acIcWrite->isEnabled());
+    EXPECT_TRUE(Window->acIcRead->isEnabled());
+    EXPECT_TRUE(Window->acLoadFromFile->isEnabled());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ControllerCommands, ShowsWhyThePortDoesNotOpenAndGoesOn) {
+    MapComOne(Dir.File("unplugged"));
+    Press(Window->acIcRead);
+    ASSERT_EQ(Failures.Texts.size(), 1);
+    EXPECT_TRUE(Failures.Texts[0].startsWith(QStringLiteral("COM1: ")))
+        << Failures.Texts[0].toStdString();
+    EXPECT_TRUE(Window->acIcRead->isEnabled());
+    EXPECT_FALSE(Window->acIcWrite->isEnabled());
+}
+
+TEST_F(ControllerCommands, BlockWithTheBusyCursorAndOnlyTheConnectionCommandEnabled) {
+    MapComOne(Dir.File("unplugged"));
+    bool sawBusy = false;
+    QList<bool> enabled;
+    // Runs in the one round of events that the command lets through before it blocks.
+    QTimer::singleShot(0, [&] {
+        sawBusy = QApplication::overrideCursor() != nullptr &&
+                  QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        for (QAction* command : {Window->acIcRead, Window->acIcWrite, Window->acWriteToFile,
+                                 Window->acLoadFromFile, Window->acConfig}) {
+            enabled.append(command->isEnabled());
+        }
+    });
+    Show(Sample());
+    Press(Window->acIcWrite);
+    EXPECT_TRUE(sawBusy);
+    EXPECT_EQ(enabled, (QList<bool>{false, false, false, false, true}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(Window->acIcWrite->isEnabled()); // the rows are still there
+    EXPECT_EQ(Window->dsTank->rowCount(), 16);
+}
+
+} // namespace
+} // namespace dravik::test

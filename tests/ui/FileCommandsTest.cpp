@@ -1,0 +1,150 @@
+#include "WindowFixture.h"
+#include "ui/FileDialogs.h"
+
+#include <fstream>
+
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+namespace dravik::test {
+namespace {
+
+class FileCommands : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        Window->OpenDialog1 = [this](QWidget*) { return Chosen; };
+        Window->SaveDialog1 = [this](QWidget*) { return Chosen; };
+    }
+
+    void Choose(const std::string& path) { Chosen = QString::fromStdString(path); }
+
+    // What the view holds, as a write or a save would take it.
+    TTerminalConfig ViewContent() {
+        Window->ViewToConfig();
+        return *Window->Config;
+    }
+
+    QString Chosen;
+};
+
+TEST_F(FileCommands, LoadShowsWhatSaveWroteWithDisabledTanksZeroed) {
+    const TTerminalConfig sample = Sample();
+    Show(sample);
+    Choose(Dir.File("tanks.cfg"));
+    Press(Window->acWriteToFile);
+    ASSERT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+
+    TTerminalConfig other;
+    other.Tanks[5] = {1, 1, 2, 3};
+    Show(other);
+    Press(Window->acLoadFromFile);
+    ASSERT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+
+    TTerminalConfig expected = sample;
+    expected.Tanks[9] = {};
+    EXPECT_EQ(Window->dsTank->rowCount(), 16);
+    EXPECT_TRUE(Window->acIcWrite->isEnabled());
+    EXPECT_EQ(ViewContent(), expected);
+}
+
+TEST_F(FileCommands, SaveRightAfterStartWritesSixteenDisabledTanksAndTheScriptText) {
+    Window->mScript->setPlainText(QStringLiteral(" 00"));
+    Choose(Dir.File("fresh.cfg"));
+    Press(Window->acWriteToFile);
+    EXPECT_FALSE(Window->acIcWrite->isEnabled()); // still no rows
+    Window->mScript->clear();
+    Press(Window->acLoadFromFile);
+    TTerminalConfig expected;
+    expected.Script.Add(" 00");
+    EXPECT_EQ(ViewContent(), expected);
+    EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+}
+
+TEST_F(FileCommands, CancelledDialogsChangeNothingAndShowNothing) {
+    Show(Sample());
+    Choose("");
+    Press(Window->acWriteToFile);
+    Press(Window->acLoadFromFile);
+    EXPECT_TRUE(Failures.Texts.isEmpty());
+    EXPECT_EQ(ViewContent(), Sample());
+}
+
+TEST_F(FileCommands, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
+    const std::string broken = Dir.File("broken.cfg");
+    std::ofstream(broken) << "not xml";
+    const struct {
+        std::string path;
+        QString message;
+    } cases[] = {
+        {Dir.File("missing.cfg"), QStringLiteral("Cannot open file \"%1\". ")
+                                      .arg(QString::fromStdString(Dir.File("missing.cfg")))},
+        {broken, QStringLiteral("Invalid Document: Unexpected text in file prolog.")},
+    };
+    for (const auto& c : cases) {
+        Show(Sample());
+        Failures.Texts.clear();
+        Choose(c.path);
+        Press(Window->acLoadFromFile);
+        ASSERT_EQ(Failures.Texts.size(), 1) << c.path;
+        EXPECT_TRUE(Failures.Texts[0].startsWith(c.message)) << Failures.Texts[0].toStdString();
+        EXPECT_EQ(Window->dsTank->rowCount(), 16);
+        EXPECT_TRUE(Window->acIcWrite->isEnabled());
+        EXPECT_EQ(ViewContent(), Sample());
+    }
+}
+
+TEST_F(FileCommands, FailedSaveLeavesTheViewAndRecordsItsContent) {
+    Show(Sample());
+    Choose(Dir.File("no/such/folder/x.cfg"));
+    Press(Window->acWriteToFile);
+    EXPECT_EQ(Failures.Texts.size(), 1);
+    EXPECT_EQ(*Window->Config, Sample());
+    EXPECT_EQ(Window->dsTank->rowCount(), 16);
+}
+
+// The real dialogs: one filter, the default suffix, a name that does not exist accepted.
+TEST_F(FileCommands, OpenDialogTakesANameThatDoesNotExistAndAddsTheSuffix) {
+    QString filter;
+    QString suffix;
+    bool asksBeforeReplacing = true;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        filter = dialog->nameFilters().join('|');
+        suffix = dialog->defaultSuffix();
+        asksBeforeReplacing = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
+        dialog->setDirectory(QString::fromStdString(Dir.Path()));
+        dialog->selectFile(QStringLiteral("new"));
+        static_cast<QDialog*>(dialog)->accept(); // the dialog's own check runs
+    });
+    const QString chosen = ui::AskOpenConfigFile(Window.get());
+    EXPECT_EQ(chosen, QString::fromStdString(Dir.File("new.cfg")));
+    EXPECT_EQ(filter, QStringLiteral("*.cfg"));
+    EXPECT_EQ(suffix, QStringLiteral("cfg"));
+    EXPECT_FALSE(asksBeforeReplacing);
+}
+
+TEST_F(FileCommands, SaveDialogReplacesAnExistingFileWithoutAsking) {
+    std::ofstream(Dir.File("old.cfg")) << "old";
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (dialog == nullptr) {
+            return;
+        }
+        dialog->setDirectory(QString::fromStdString(Dir.Path()));
+        dialog->selectFile(QStringLiteral("old.cfg"));
+        static_cast<QDialog*>(dialog)->accept(); // the dialog's own check runs
+    });
+    EXPECT_EQ(ui::AskSaveConfigFile(Window.get()), QString::fromStdString(Dir.File("old.cfg")));
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+} // namespace
+} // namespace dravik::test
