@@ -11,8 +11,9 @@ struct TChildRun {
     int ExitCode = -1; // -1 when it did not end by itself
 };
 
-// Runs a program as a user would, output thrown away, and waits for it. The program is looked
-// up in PATH when its name has no slash.
-TChildRun RunProgram(const std::vector<std::string>& arguments);
+// Runs a program as a user would and waits for it; its standard output goes to output when one
+// is given, else it is thrown away with its errors. The program is looked up in PATH when its
+// name has no slash.
+TChildRun RunProgram(const std::vector<std::string>& arguments, std::string* output = nullptr);
 
 } // namespace dravik::bench
