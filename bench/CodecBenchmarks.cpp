@@ -12,7 +12,8 @@ namespace {
 
 using namespace dravik;
 
-constexpr int Repetitions = 5;
+// Given first, so that a --benchmark_repetitions of the caller's own wins.
+const char* const DefaultRepetitions = "--benchmark_repetitions=5";
 constexpr double MinSeconds = 0.1;
 constexpr int WorkedLines = 2;
 const std::vector<int> GrowingLines = {16, 1000, 100000};
@@ -60,10 +61,9 @@ void SetLines(benchmark::State& state, int lines) {
 }
 
 void Register(const std::string& name, int lines, void (*body)(benchmark::State&, int)) {
-    benchmark::RegisterBenchmark(name.c_str(),
-                                 [lines, body](benchmark::State& state) { body(state, lines); })
-        ->Repetitions(Repetitions)
-        ->MinTime(MinSeconds);
+    benchmark::RegisterBenchmark(name.c_str(), [lines, body](benchmark::State& state) {
+        body(state, lines);
+    })->MinTime(MinSeconds);
 }
 
 void DecodeArea(benchmark::State& state, int commands) {
@@ -129,7 +129,10 @@ void RegisterAll() {
 } // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
+    std::vector<char*> args = {argv[0], const_cast<char*>(DefaultRepetitions)};
+    args.insert(args.end(), argv + 1, argv + argc);
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
     RegisterAll();
     dravik::bench::TTableReporter table;
     benchmark::RunSpecifiedBenchmarks(&table);
