@@ -29,6 +29,13 @@ std::string Transferred(const uint8_t* bytes, int32_t count, bool hex) {
     return std::string(reinterpret_cast<const char*>(bytes), Size(count));
 }
 
+// A request waits no longer than the silence still has to run, so that the late wake-ups of the
+// requests before it do not pile up behind the timeout.
+int RequestWait(uint32_t quiet, uint32_t timeout) {
+    const uint64_t left = quiet <= timeout ? uint64_t{timeout} - quiet + 1 : 1;
+    return static_cast<int>(std::min<uint64_t>(left, ReadRequestMs));
+}
+
 } // namespace
 
 TDcb::TDcb() : DCBlength(sizeof(TDcb)), BaudRate(0), Flags(0), ByteSize(0), Parity(0), StopBits(0) {
@@ -115,7 +122,8 @@ bool TComPortChannel::Read(uint8_t* buffer, int32_t count, int32_t& received, ui
     received = 0;
     for (;;) {
         size_t transferred = 0;
-        error = ReadRequest(device, Handle, buffer + got, wanted - got, transferred);
+        error = ReadRequest(device, Handle, buffer + got, wanted - got, transferred,
+                            RequestWait(clock.TickCount() - lastActivity, timeout));
         if (transferred > 0) {
             lastActivity = clock.TickCount();
         }

@@ -4,7 +4,9 @@
 #include "base/FileSystem.h"
 #include "base/Text.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -18,6 +20,10 @@ constexpr const char* LineEnd = "\r\n";
 constexpr uint32_t JoinWindowMs = 200; // entries of one kind this close form one line
 constexpr size_t RuleLength = 30;
 constexpr mode_t LogFileMode = 0644;
+// Room for a whole frame in hex behind its time stamp, so that the lines of an exchange reuse one
+// buffer instead of allocating their own.
+constexpr size_t ReservedLineLength = 1024;
+constexpr size_t TimeStampLength = 32;
 
 char KindCharacter(LogEntryKind kind) {
     switch (kind) {
@@ -34,14 +40,17 @@ char KindCharacter(LogEntryKind kind) {
     }
 }
 
-std::string LineStart(LogEntryKind kind) {
+// Appends to line in place: a line kept with its capacity starts without allocating.
+void AppendLineStart(std::string& line, LogEntryKind kind) {
     const LocalTime now = CurrentClock().Now();
-    std::string line = FormatRaw(TimeStampPattern, now.Day, now.Month, now.Year % 100, now.Hour,
-                                 now.Minute, now.Second, now.Millisecond);
+    char stamp[TimeStampLength];
+    const int length =
+        std::snprintf(stamp, sizeof stamp, TimeStampPattern, now.Day, now.Month, now.Year % 100,
+                      now.Hour, now.Minute, now.Second, now.Millisecond);
+    line.append(stamp, std::min(static_cast<size_t>(std::max(length, 0)), sizeof stamp - 1));
     line += ' ';
     line += KindCharacter(kind);
     line += ' ';
-    return line;
 }
 
 } // namespace
@@ -51,6 +60,9 @@ TLinkLog::TLinkLog(int32_t portNumber, bool withLog) {
         return;
     }
     OpenFile(portNumber);
+    if (LogEnabled) {
+        PendingLine.reserve(ReservedLineLength);
+    }
     Log(" ", lkInfo, "", true);
     Log(std::string(RuleLength, '='), lkInfo, "", true);
     Log(Cp1251("Начало работы"), lkInfo, "", true);
@@ -105,7 +117,7 @@ void TLinkLog::Log(const std::string& text, LogEntryKind kind, const std::string
         Flush();
     }
     if (PendingLine.empty()) {
-        PendingLine = LineStart(kind);
+        AppendLineStart(PendingLine, kind);
     }
     PendingLine += text;
     PendingLine += data;

@@ -1,5 +1,6 @@
 #include "link/SerialIo.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -47,7 +48,8 @@ void ReleaseDevice(SerialDevice& device, int fd) {
     device.Close(fd);
 }
 
-int ReadRequest(SerialDevice& device, int fd, uint8_t* buffer, size_t count, size_t& transferred) {
+int ReadRequest(SerialDevice& device, int fd, uint8_t* buffer, size_t count, size_t& transferred,
+                int waitMs) {
     transferred = 0;
     if (count == 0) {
         return 0;
@@ -56,7 +58,7 @@ int ReadRequest(SerialDevice& device, int fd, uint8_t* buffer, size_t count, siz
         return EBADF; // poll would wait on a closed port instead of failing
     }
     pollfd line{fd, POLLIN, 0};
-    const int ready = device.Poll(&line, 1, ReadRequestMs);
+    const int ready = device.Poll(&line, 1, std::clamp(waitMs, 0, ReadRequestMs));
     if (ready <= 0) {
         return ready == 0 || errno == EINTR ? 0 : errno;
     }

@@ -22,8 +22,10 @@ int OpenExclusive(SerialDevice& device, const std::string& path, int& fd);
 // another process keeps the device open.
 void ReleaseDevice(SerialDevice& device, int fd);
 
-// One read request: returns when bytes are there, or after ReadRequestMs with none.
-int ReadRequest(SerialDevice& device, int fd, uint8_t* buffer, size_t count, size_t& transferred);
+// One read request: returns when bytes are there, or after waitMs (at most ReadRequestMs) with
+// none.
+int ReadRequest(SerialDevice& device, int fd, uint8_t* buffer, size_t count, size_t& transferred,
+                int waitMs = ReadRequestMs);
 
 // Returns when the driver has taken every byte; there is no time limit.
 int WriteAll(SerialDevice& device, int fd, const uint8_t* buffer, size_t count);

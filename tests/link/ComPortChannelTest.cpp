@@ -230,6 +230,40 @@ TEST_F(ComPortChannelTest, TheTimeoutCountsFromTheLastByteAcrossTheTickWrap) {
     }
 }
 
+// Every read request that finds nothing wakes up a few milliseconds late on the fake clock, as
+// on a loaded machine.
+class LateWakingDevice : public RecordingDevice {
+public:
+    LateWakingDevice(FakeClock& clock, uint32_t lateness) : Time(clock), Lateness(lateness) {}
+
+    int Poll(pollfd* fds, nfds_t count, int timeoutMs) override {
+        Time.Advance(static_cast<uint32_t>(timeoutMs) + Lateness);
+        return RecordingDevice::Poll(fds, count, 0);
+    }
+
+private:
+    FakeClock& Time;
+    uint32_t Lateness;
+};
+
+TEST_F(ComPortChannelTest, LateWakeUpsOfTheRequestsDoNotAddUpBehindTheTimeout) {
+    constexpr uint32_t lateness = 5;
+    constexpr uint32_t timeout = 500;
+    auto channel = Opened(false);
+    FakeClock clock;
+    clock.Tick = 1000;
+    ScopedClock useClock(clock);
+    LateWakingDevice device(clock, lateness);
+    ScopedSerialDevice useDevice(device);
+    uint8_t answer[7] = {};
+    int32_t received = -1;
+    EXPECT_FALSE(channel->Read(answer, 7, received, timeout, true));
+    EXPECT_EQ(received, 0);
+    // Full 20 ms requests, each 25 ms on this clock, would first pass the timeout at 525 ms.
+    EXPECT_GT(clock.Tick - 1000, timeout);
+    EXPECT_LE(clock.Tick - 1000, timeout + 1 + lateness);
+}
+
 TEST_F(ComPortChannelTest, ADeviceThatDoesNotExistFailsTheOpenWithTheSystemText) {
     struct Case {
         int32_t port;
