@@ -3,6 +3,7 @@
 #include "ResultTable.h"
 #include "Samples.h"
 #include "protocol/Terminal.h"
+#include "support/Frames.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempDir.h"
 
@@ -42,16 +43,7 @@ namespace {
 
 using namespace dravik;
 using Bytes = std::vector<uint8_t>;
-
-Bytes Framed(Bytes frame) {
-    uint16_t crc = 0xFFFF;
-    for (uint8_t b : frame) {
-        crc = Crc16Update(crc, b);
-    }
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-    return frame;
-}
+using test::Framed;
 
 Bytes ReadAnswer(int count) {
     Bytes frame = {TTerminal::SlaveAddress, 0x03, static_cast<uint8_t>(2 * count)};

@@ -253,7 +253,7 @@ TBytes Mangled(TBytes answer) {
 TBytes FromOtherSlave(TBytes answer) {
     answer[0] = OtherAddress;
     answer.resize(answer.size() - 2);
-    return TRegisterPeer::Framed(answer);
+    return test::Framed(answer);
 }
 
 TEST_F(LineFaultTest, WrongAnswersInTheMiddleOfAReadEndInTheMessageAndTheNextReadWorks) {
@@ -293,7 +293,7 @@ TEST_F(LineFaultTest, WrongAnswersInTheMiddleOfAReadEndInTheMessageAndTheNextRea
 
 TEST_F(LineFaultTest, LateAnswersAreNeverTakenForTheNextOne) {
     // Each answer comes after the reply timeout, and says another mask than the controller holds.
-    const TBytes lateMask = TRegisterPeer::Framed({Address, 0x03, 0x02, 0x0F, 0x0F});
+    const TBytes lateMask = test::Framed({Address, 0x03, 0x02, 0x0F, 0x0F});
     TPauseClock clock;
     const ScopedClock scoped(clock);
     {

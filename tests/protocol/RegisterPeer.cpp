@@ -1,7 +1,5 @@
 #include "RegisterPeer.h"
 
-#include "protocol/ModbusPdu.h"
-
 #include <chrono>
 
 namespace dravik::test {
@@ -40,16 +38,6 @@ void TRegisterPeer::Stop() {
     if (Worker.joinable()) {
         Worker.join();
     }
-}
-
-TBytes TRegisterPeer::Framed(TBytes frame) {
-    uint16_t crc = 0xFFFF;
-    for (uint8_t b : frame) {
-        crc = Crc16Update(crc, b);
-    }
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-    return frame;
 }
 
 bool TRegisterPeer::DeliverLate() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/Frames.h"
 #include "support/PseudoTerminal.h"
 
 #include <array>
@@ -49,9 +50,6 @@ public:
     void Stop();
     size_t Requests() const { return Handled; }
     const std::array<uint16_t, RegisterCount>& Registers() const { return Memory; }
-
-    // A frame with its CRC appended, low byte first.
-    static TBytes Framed(TBytes frame);
 
 private:
     void Serve();

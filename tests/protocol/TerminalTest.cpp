@@ -2,7 +2,7 @@
 // of every answer, so each rule of the exchange is seen on the wire.
 #include "protocol/Terminal.h"
 
-#include "protocol/ModbusPdu.h"
+#include "support/Frames.h"
 #include "support/Messages.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempDir.h"
@@ -18,21 +18,11 @@ namespace dravik {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
+using test::Framed;
 using test::MessageOf;
 using test::W;
 
 constexpr size_t ReadRequestLength = 8; // address, function, start, count, CRC
-
-// A frame with its CRC, low byte first.
-Bytes Framed(Bytes frame) {
-    uint16_t crc = 0xFFFF;
-    for (uint8_t b : frame) {
-        crc = Crc16Update(crc, b);
-    }
-    frame.push_back(static_cast<uint8_t>(crc & 0xFF));
-    frame.push_back(static_cast<uint8_t>(crc >> 8));
-    return frame;
-}
 
 // A function-0x41 answer whose length byte promises more than the answer buffer holds.
 Bytes OversizedReport() {
