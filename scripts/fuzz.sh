@@ -17,6 +17,7 @@ cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz
 
 mkdir -p build/fuzz/crashes
+failed=()
 for seeds in tests/fuzz/corpus/*/; do
     name="$(basename "$seeds")"
     if [ -n "$only" ] && [ "$name" != "$only" ]; then
@@ -37,8 +38,18 @@ for seeds in tests/fuzz/corpus/*/; do
         limit=(-max_total_time="$seconds")
     fi
     echo "=== fuzz ${name}: ${limit[*]:-until stopped}"
+    status=0
+    # With pipefail the fuzzer's own status survives the filter; the filter never fails.
     "build/fuzz/bin/fuzz_${name}" "$work" "$seeds" "${limit[@]}" -max_len=4096 \
         -artifact_prefix="build/fuzz/crashes/${name}-" -print_final_stats=1 2>&1 \
-        | grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact)' || true
-    test "${PIPESTATUS[0]}" -eq 0
+        | { grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact)' || true; } \
+        || status=$?
+    if [ "$status" -ne 0 ]; then
+        failed+=("${name}")
+    fi
 done
+
+if [ "${#failed[@]}" -ne 0 ]; then
+    echo "=== fuzzing failed: ${failed[*]} (inputs in build/fuzz/crashes)" >&2
+    exit 1
+fi

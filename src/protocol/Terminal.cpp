@@ -117,9 +117,14 @@ int32_t TTerminal::Attempt(int32_t expected) {
         return StatusMalformed;
     }
     if ((Response.GetValue(1) & ExceptionBit) != 0) {
-        return Response.GetValue(1);
+        const int32_t code = Response.GetValue(1);
+        if (code != 0) {
+            return code;
+        }
     }
-    return 0;
+    // A read succeeds only on an answer that carries every register asked for: a shorter one,
+    // or an exception of code 0, would leave values to be read from stale bytes.
+    return Response.Size < expected + 1 ? StatusMalformed : 0;
 }
 
 int32_t TTerminal::FrameLength(int32_t expected) const {

@@ -168,13 +168,12 @@ TEST_F(TerminalTest, ExceptionAnswersAreNotRetried) {
         uint8_t code;
         const char* message;
     };
-    for (const Case& c :
-         {Case{1, "Функция не поддерживается"}, Case{2, "Неверный адрес"},
-          Case{3, "Неверное значение"}, Case{7, "Неизвестная ошибка: 7"}, Case{0, ""}}) {
+    for (const Case& c : {Case{1, "Функция не поддерживается"}, Case{2, "Неверный адрес"},
+                          Case{3, "Неверное значение"}, Case{7, "Неизвестная ошибка: 7"}}) {
         SCOPED_TRACE(c.code);
         ScriptedController controller(Line, ReadRequestLength, {Framed({0x20, 0x83, c.code})});
         uint16_t value = 0;
-        EXPECT_EQ(ReadOne(value), *c.message != 0 ? W(c.message) : "<no exception>");
+        EXPECT_EQ(ReadOne(value), W(c.message));
         EXPECT_EQ(controller.Seen().size(), 1u);
         EXPECT_EQ(Count(Log(), W("Дубль")), 0);
         std::remove("port1.log");
@@ -187,15 +186,32 @@ TEST_F(TerminalTest, ExceptionTwoHasItsOwnWireBytes) {
     EXPECT_EQ(ReadOne(value), W("Неверный адрес"));
 }
 
-TEST_F(TerminalTest, AShortAnswerWithAGoodCrcIsAcceptedAndReadOnFromTheBuffer) {
-    // Asked for three registers, given one: the rest comes from the answer's CRC and older bytes.
-    const Bytes shortAnswer = Framed({0x20, 0x03, 0x02, 0x00, 0x05});
-    ScriptedController controller(Line, ReadRequestLength, {shortAnswer});
-    uint16_t values[3] = {0xAAAA, 0xAAAA, 0xAAAA};
-    EXPECT_EQ(MessageOf([&] { Terminal.ReadRegisters(32, 3, values); }), "<no exception>");
-    EXPECT_EQ(values[0], 5);
-    EXPECT_EQ(values[1], shortAnswer[5] << 8 | shortAnswer[6]);
-    EXPECT_EQ(values[2], 0); // nothing was ever received there
+TEST_F(TerminalTest, AReadAnswerWithoutAllItsRegistersIsRetriedAndLeavesTheValues) {
+    // Asked for three registers: the missing ones would come from the CRC and older bytes.
+    const struct {
+        const char* name;
+        Bytes answer;
+    } cases[] = {
+        {"one register of three", Framed({0x20, 0x03, 0x02, 0x00, 0x05})},
+        {"an exception of code 0", Framed({0x20, 0x83, 0x00})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedController controller(Line, ReadRequestLength, std::vector<Bytes>(5, c.answer));
+        uint16_t values[3] = {0xAAAA, 0xAAAA, 0xAAAA};
+        EXPECT_EQ(MessageOf([&] { Terminal.ReadRegisters(32, 3, values); }), W("Неверный формат"));
+        EXPECT_EQ(controller.Seen().size(), 5U);
+        EXPECT_EQ(values[0], 0xAAAA);
+        EXPECT_EQ(values[2], 0xAAAA);
+        std::remove("port1.log");
+    }
+}
+
+TEST_F(TerminalTest, AWriteAnsweredByAnExceptionOfCodeZeroSucceeds) {
+    ScriptedController controller(Line, 11, {Framed({0x20, 0x90, 0x00})});
+    const uint16_t value = 5;
+    EXPECT_EQ(MessageOf([&] { Terminal.WriteRegisters(32, 1, &value); }), "<no exception>");
+    EXPECT_EQ(controller.Seen().size(), 1u);
 }
 
 TEST_F(TerminalTest, AnotherFunctionByteWithAGoodCrcIsAccepted) {
