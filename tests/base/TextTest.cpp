@@ -30,9 +30,10 @@ TEST(Text, FullStopIsAddedAfterCharactersAboveTheDot) {
         const char* message;
         const char* shown;
     };
-    for (const Case& c : {Case{"Таймаут", "Таймаут."}, Case{"Done.", "Done."}, Case{"a)", "a)"},
-                          Case{"a!", "a!"}, Case{"a ", "a "}, Case{"a\r\n", "a\r\n"},
-                          Case{"COM3:", "COM3:."}, Case{"x/", "x/."}, Case{"7", "7."}, Case{"", ""}}) {
+    for (const Case& c :
+         {Case{"Таймаут", "Таймаут."}, Case{"Done.", "Done."}, Case{"a)", "a)"}, Case{"a!", "a!"},
+          Case{"a ", "a "}, Case{"a\r\n", "a\r\n"}, Case{"COM3:", "COM3:."}, Case{"x/", "x/."},
+          Case{"7", "7."}, Case{"", ""}}) {
         EXPECT_EQ(WithFullStop(Cp1251(c.message)), Cp1251(c.shown)) << c.message;
     }
 }
