@@ -38,13 +38,10 @@ for seeds in tests/fuzz/corpus/*/; do
         limit=(-max_total_time="$seconds")
     fi
     echo "=== fuzz ${name}: ${limit[*]:-until stopped}"
-    status=0
-    # With pipefail the fuzzer's own status survives the filter; the filter never fails.
-    "build/fuzz/bin/fuzz_${name}" "$work" "$seeds" "${limit[@]}" -max_len=4096 \
+    # With pipefail the fuzzer's own status survives the filter, which never fails.
+    if ! "build/fuzz/bin/fuzz_${name}" "$work" "$seeds" "${limit[@]}" -max_len=4096 \
         -artifact_prefix="build/fuzz/crashes/${name}-" -print_final_stats=1 2>&1 \
-        | { grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact)' || true; } \
-        || status=$?
-    if [ "$status" -ne 0 ]; then
+        | { grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|==[0-9]+==|SUMMARY|artifact)' || true; }; then
         failed+=("${name}")
     fi
 done
