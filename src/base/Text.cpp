@@ -3,7 +3,6 @@
 #include "base/Exception.h"
 
 #include <cerrno>
-#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <iconv.h>
@@ -46,18 +45,64 @@ std::string Convert(const char* to, const char* from, std::string_view text) {
     return out;
 }
 
-std::string VFormat(const char* pattern, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int size = std::vsnprintf(nullptr, 0, pattern, copy);
-    va_end(copy);
-    if (size <= 0) {
-        return {};
+constexpr std::string_view Flags = "-+ #0";
+constexpr std::string_view IntegerConversions = "diuxXc";
+
+// One conversion of a template: "%", flags, width, precision and the conversion letter.
+struct TConversion {
+    std::string_view Spec; // the whole conversion as written
+    char Letter = 0;       // 0 when the template ends inside the conversion
+};
+
+TConversion ReadConversion(std::string_view pattern, size_t at) {
+    size_t end = at + 1;
+    while (end < pattern.size() && Flags.find(pattern[end]) != std::string_view::npos) {
+        ++end;
     }
-    std::string out(static_cast<size_t>(size) + 1, '\0');
-    std::vsnprintf(out.data(), out.size(), pattern, args);
-    out.resize(static_cast<size_t>(size));
-    return out;
+    const auto isDigitOrDot = [](char c) { return (c >= '0' && c <= '9') || c == '.'; };
+    while (end < pattern.size() && isDigitOrDot(pattern[end])) {
+        ++end;
+    }
+    if (end >= pattern.size()) {
+        return {pattern.substr(at), 0};
+    }
+    return {pattern.substr(at, end - at + 1), pattern[end]};
+}
+
+// Formats one conversion with one argument of the matching kind; the types passed to snprintf
+// always agree with the letter, whatever the template says.
+std::string FormatOne(const TConversion& c, const TFormatArgument& argument) {
+    const std::string prefix(c.Spec.substr(0, c.Spec.size() - 1));
+    char buffer[64];
+    if (c.Letter == 's') {
+        const std::string spec = prefix + 's';
+        const int size = std::snprintf(nullptr, 0, spec.c_str(), argument.Text);
+        std::string out(static_cast<size_t>(size > 0 ? size : 0) + 1, '\0');
+        std::snprintf(out.data(), out.size(), spec.c_str(), argument.Text);
+        out.resize(out.size() - 1);
+        return out;
+    }
+    if (c.Letter == 'd' || c.Letter == 'i') {
+        const std::string spec = prefix + "lld";
+        std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<long long>(argument.Integer));
+    } else if (c.Letter == 'c') {
+        const std::string spec = prefix + 'c';
+        std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<int>(argument.Integer));
+    } else {
+        // An unsigned rendering shows the argument's own width, as printf shows an int.
+        const std::string spec = prefix + "ll" + c.Letter;
+        const auto value = static_cast<unsigned long long>(static_cast<unsigned>(argument.Integer));
+        std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+    }
+    return buffer;
+}
+
+bool Matches(char letter, const TFormatArgument& argument) {
+    if (letter == 's') {
+        return argument.IsText;
+    }
+    return !argument.IsText && letter != 0 &&
+           IntegerConversions.find(letter) != std::string_view::npos;
 }
 
 } // namespace
@@ -70,11 +115,25 @@ std::string Cp1251ToUtf8(std::string_view cp1251) {
     return Convert("UTF-8", "CP1251", cp1251);
 }
 
-std::string FormatRaw(const char* pattern, ...) {
-    va_list args;
-    va_start(args, pattern);
-    std::string out = VFormat(pattern, args);
-    va_end(args);
+std::string FormatArguments(std::string_view pattern, std::span<const TFormatArgument> arguments) {
+    std::string out;
+    out.reserve(pattern.size());
+    size_t next = 0;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+        if (pattern[i] != '%') {
+            out += pattern[i];
+            continue;
+        }
+        const TConversion c = ReadConversion(pattern, i);
+        i += c.Spec.size() - 1;
+        if (c.Letter == '%' && c.Spec.size() == 2) {
+            out += '%';
+        } else if (next < arguments.size() && Matches(c.Letter, arguments[next])) {
+            out += FormatOne(c, arguments[next++]);
+        } else {
+            out += c.Spec;
+        }
+    }
     return out;
 }
 

@@ -74,7 +74,7 @@ TLinkLog::~TLinkLog() {
 
 void TLinkLog::OpenFile(int32_t portNumber) {
     FileSystem& files = CurrentFileSystem();
-    const std::string name = FormatRaw(LogFileName, portNumber);
+    const std::string name = Format(LogFileName, portNumber);
     // Only ever append to a plain file of our own: never follow a link planted under the name,
     // never block on a fifo.
     const int fd = files.Open(name.c_str(),

@@ -23,6 +23,20 @@ TEST(Text, FormatsTemplatesOfTheSystem) {
     EXPECT_EQ(Format("%2d|%2d|%2d", 9, 10, 255), " 9|10|255");
     EXPECT_EQ(Format(Cp1251("Резервуар %d:\r\n%s"), 3, "x"), Cp1251("Резервуар 3:\r\nx"));
     EXPECT_EQ(Format("%s", ""), "");
+    EXPECT_EQ(Format("&#x%02X;", 0xA0), "&#xA0;");
+    EXPECT_EQ(Format("%d%%", -7), "-7%");
+}
+
+TEST(Text, AConversionWithoutItsKindOfArgumentIsShownAsWritten) {
+    struct Case {
+        std::string shown;
+        const char* expected;
+    };
+    for (const Case& c : {Case{Format("%s|%d", 5, 6), "%s|5"}, Case{Format("%d", "x"), "%d"},
+                          Case{Format("%d and %s", 1), "1 and %s"}, Case{Format("50%"), "50%"},
+                          Case{Format("%q", 1), "%q"}}) {
+        EXPECT_EQ(c.shown, c.expected);
+    }
 }
 
 TEST(Text, FullStopIsAddedAfterCharactersAboveTheDot) {

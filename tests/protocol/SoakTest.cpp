@@ -209,7 +209,7 @@ protected:
             }
             std::string line;
             for (const int b : bytes) {
-                line += FormatRaw(" %02X", b);
+                line += Format(" %02X", b);
             }
             script.Add(line);
         }
