@@ -28,4 +28,4 @@ echo "=== dravik_cli check controller.cfg"
 echo "=== dravik_cli write controller.cfg --device $work/ttySIM"
 "$bin/dravik_cli" write controller.cfg --device "$work/ttySIM"
 echo "=== the link log port1.log"
-cat port1.log | iconv -f WINDOWS-1251 -t UTF-8
+iconv -f WINDOWS-1251 -t UTF-8 port1.log

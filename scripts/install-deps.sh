@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     libbenchmark-dev mbpoll
     xvfb xauth
+    clang-format shellcheck
 )
 
 missing=()

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs the whole suite twice: a normal build and one under AddressSanitizer and
-# UndefinedBehaviorSanitizer. Exits non-zero on the first failure.
+# Checks the house style, then builds and runs the whole suite twice: a normal build and one under
+# AddressSanitizer and UndefinedBehaviorSanitizer. Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+scripts/lint.sh
 
 for preset in dev dev-asan; do
     echo "=== ${preset}: configure, build, test"

@@ -84,7 +84,8 @@ std::string FormatOne(const TConversion& c, const TFormatArgument& argument) {
     }
     if (c.Letter == 'd' || c.Letter == 'i') {
         const std::string spec = prefix + "lld";
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<long long>(argument.Integer));
+        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+                      static_cast<long long>(argument.Integer));
     } else if (c.Letter == 'c') {
         const std::string spec = prefix + 'c';
         std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<int>(argument.Integer));

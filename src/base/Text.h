@@ -19,9 +19,9 @@ std::string Cp1251ToUtf8(std::string_view cp1251);
 // An argument of a message template: an integer no wider than int, or a C string. Anything else
 // (a std::string, a string_view, a 64-bit count, a float) does not compile.
 template <typename T>
-concept FormatArgument =
-    (std::is_integral_v<T> && !std::is_same_v<T, bool> && sizeof(T) <= sizeof(int)) ||
-    std::is_same_v<T, const char*> || std::is_same_v<T, char*>;
+concept FormatArgument = (std::is_integral_v<T> && !std::is_same_v<T, bool> &&
+                          sizeof(T) <= sizeof(int)) ||
+                         std::is_same_v<T, const char*> || std::is_same_v<T, char*>;
 
 class TFormatArgument {
 public:
