@@ -122,12 +122,12 @@ TEST(Settings, MapsPortNumbersToDevices) {
     WriteBytes(mapped, "[Ports]\r\nCOM3 = /dev/serial/by-id/usb-x \r\ncom40=/dev/ttyX\r\n"
                        "com97=/dev/ttyY\r\ncom5=\r\n[conn]\r\ncom6=/dev/not-here\r\n");
     const std::string none = folder.File("none.ini");
-    struct TCase {
+    struct Case {
         int32_t Port;
         std::string Plain;  // without a settings file
         std::string Mapped; // with the "ports" section above
     };
-    const TCase cases[] = {
+    const Case cases[] = {
         {1, "/dev/ttyS0", "/dev/ttyS0"},
         {3, "/dev/ttyS2", "/dev/serial/by-id/usb-x"},
         {5, "/dev/ttyS4", "/dev/ttyS4"}, // an empty value leaves the table's device
@@ -144,7 +144,7 @@ TEST(Settings, MapsPortNumbersToDevices) {
         {255, "", ""},
     };
     const TPortResolver resolver = MakePortResolver(mapped);
-    for (const TCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.Port);
         EXPECT_EQ(PortDevicePath(c.Port, none), c.Plain);
         EXPECT_EQ(PortDevicePath(c.Port, mapped), c.Mapped);

@@ -99,19 +99,19 @@ protected:
 };
 
 TEST_F(LogFaultTest, ALogThatCannotBeOpenedOrWrittenNeverDisturbsATransfer) {
-    struct TCase {
+    struct Case {
         const char* What;
         TLogFault Fault;
         int Error;
     };
-    const TCase cases[] = {
+    const Case cases[] = {
         {"a folder that may not be written", TLogFault::OpenFails, EACCES},
         {"a read-only file system", TLogFault::OpenFails, EROFS},
         {"a full disk", TLogFault::WriteFails, ENOSPC},
         {"a disk that fills during the block", TLogFault::FillsUp, ENOSPC},
         {"a failing disk", TLogFault::WriteFails, EIO},
     };
-    for (const TCase& c : cases) {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.What);
         TFailingLogFiles files(c.Fault, c.Error);
         ExpectTransfersUnaffected(files);
