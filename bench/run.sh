@@ -1,22 +1,23 @@
 #!/usr/bin/env bash
-# Builds the release preset, runs every benchmark and prints one table, which it also writes with
-# a description of the machine to docs/benchmarks.md. Takes a few minutes; BENCH_RUNS (default 5)
-# sets how often each figure is measured.
+# Builds the bench preset (the release build with the benchmarks), runs every benchmark and
+# prints one table, which it also writes with a description of the machine to
+# docs/benchmarks.md. Takes a few minutes; BENCH_RUNS (default 5) sets how often each figure is
+# measured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 runs="${BENCH_RUNS:-5}"
 jobs="${BENCH_JOBS:-$(nproc)}"
-bin=build/release/bin
+bin=build/bench/bin
 out=docs/benchmarks.md
 
 scripts/install-deps.sh
 
-echo "=== release: configure and build" >&2
-cmake --preset release >/dev/null
-cmake --build --preset release --parallel "${jobs}" >&2
+echo "=== bench: configure and build" >&2
+cmake --preset bench >/dev/null
+cmake --build --preset bench --parallel "${jobs}" >&2
 
-compiler="$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/release/CMakeCache.txt)"
+compiler="$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' build/bench/CMakeCache.txt)"
 load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 table="$(mktemp)"

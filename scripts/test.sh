@@ -9,9 +9,7 @@ scripts/lint.sh
 
 for preset in dev dev-asan; do
     echo "=== ${preset}: configure, build, test"
-    cmake --preset "${preset}" >/dev/null
-    cmake --build --preset "${preset}"
-    ctest --preset "${preset}"
+    cmake --workflow --preset "${preset}"
 done
 
 echo "=== fuzz: every input parser for a bounded number of runs"
