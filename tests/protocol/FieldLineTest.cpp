@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <poll.h>
@@ -246,8 +247,8 @@ TEST_F(FieldLineTest, TheTerminalGetsItsSettingsBackAtClose) {
     EXPECT_EQ(::cfgetospeed(&after), speed_t{B9600});
 }
 
-// The simulator behind an adapter that echoes, with and without a controller behind it, and
-// answering a byte every 400 ms.
+// The simulator behind an adapter that echoes, with and without a controller behind it,
+// answering late, and answering a byte every 400 ms.
 TEST_F(FieldLineTest, TheSimulatorsLineFaults) {
     {
         test::Simulator sim({"--fault", "echo"});
@@ -264,6 +265,17 @@ TEST_F(FieldLineTest, TheSimulatorsLineFaults) {
         TTerminalConfig config;
         EXPECT_EQ(MessageOf([&] { Terminal.ReadConfig(config); }), W("Таймаут"));
         EXPECT_EQ(MessageOf([&] { Terminal.WriteConfig(SmallConfig()); }), W("Таймаут"));
+    }
+    {
+        // Late, but within the reply timeout of the request's end: every answer is read.
+        test::Simulator sim({"--fault", "late=300"});
+        Use(sim.Link());
+        std::remove("port1.log"); // the blocks of the faults before
+        const auto start = std::chrono::steady_clock::now();
+        TTerminalConfig config;
+        EXPECT_EQ(MessageOf([&] { Terminal.ReadConfig(config); }), NoException);
+        EXPECT_GE(MsSince(start), 900.0);
+        EXPECT_EQ(Count(Log(), W("Дубль")), 0);
     }
     {
         test::Simulator sim({"--fault", "trickle=400"});
