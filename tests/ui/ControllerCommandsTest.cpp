@@ -93,6 +93,17 @@ TEST_F(ControllerCommands, WriteRefusedByValidationLeavesTheViewAsItWas) {
     EXPECT_TRUE(Window->acIcWrite->isEnabled());
 }
 
+TEST_F(ControllerCommands, WriteThatTheControllerDoesNotKeepShowsTheDifference) {
+    Simulator simulator({"--fault", "stuck=39"}); // tank 2's alarm level stays 85
+    ReadFrom(simulator);
+    Window->dsTank->setData(Window->dsTank->index(1, ui::TankTableModel::ColHhigh), 86);
+    Press(Window->acIcWrite);
+    EXPECT_EQ(Failures.Texts, QStringList{QStringLiteral("Контроллер хранит не то, что записано:\n"
+                                                         "Резервуар 2, Авария: ожидалось 86, в "
+                                                         "контроллере 85.")});
+    EXPECT_TRUE(Window->acIcWrite->isEnabled());
+}
+
 TEST_F(ControllerCommands, ReadFromASilentControllerEmptiesTheViewAndShowsTheTimeout) {
     Simulator silent({"--fault", "silent"});
     MapComOne(silent.Link());
