@@ -67,8 +67,9 @@ TEST(ConfigCheck, CheckAndWriteAgreeOnEveryFileOfTheDataAndTheCorpora) {
     const auto configurations = Configurations();
     ASSERT_GE(configurations.size(), 5u);
     size_t refused = 0;
-    for (const auto& [name, config] : configurations) {
-        SCOPED_TRACE(name);
+    for (const auto& named : configurations) {
+        SCOPED_TRACE(named.first);
+        const TTerminalConfig& config = named.second;
         const std::vector<std::string> problems = ConfigProblems(config);
         const std::string message = MessageOf([&] { terminal.WriteConfig(config); });
         if (problems.empty()) {

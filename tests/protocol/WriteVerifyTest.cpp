@@ -23,7 +23,6 @@ using test::W;
 using TRegisters = std::array<uint16_t, TRegisterPeer::RegisterCount>;
 
 constexpr const char* NoException = "<no exception>";
-constexpr uint8_t Address = TTerminal::SlaveAddress;
 constexpr size_t ThresholdReadBack = 4; // the request that reads registers 36..67 back
 
 TTerminalConfig Written() {
