@@ -43,7 +43,18 @@ void OnSignal(int) {
     StopRequested = 1;
 }
 
-enum class FaultKind { Silent, BadCrc, WrongAddress, Exception, Drop, HangUp, Echo, Late, Trickle };
+enum class FaultKind {
+    Silent,
+    BadCrc,
+    WrongAddress,
+    Exception,
+    Drop,
+    HangUp,
+    Echo,
+    Late,
+    Trickle,
+    Stuck
+};
 
 struct Fault {
     FaultKind Kind;
@@ -71,6 +82,8 @@ const char* const Usage =
     "                   | echo (return every request before anything else, as a two-wire\n"
     "                   adapter does) | late=MS (answer MS ms after the request)\n"
     "                   | trickle=MS (send the answer one byte every MS ms)\n"
+    "                   | stuck=R (register R keeps its value through a write that is still\n"
+    "                   acknowledged)\n"
     "Ends on SIGINT or SIGTERM.\n";
 
 [[noreturn]] void Fail(const std::string& text, int status = 1) {
@@ -124,6 +137,13 @@ Fault ParseFault(const std::string& text) {
     }
     if (name == "trickle") {
         return withValue(FaultKind::Trickle);
+    }
+    if (name == "stuck") {
+        const Fault stuck = withValue(FaultKind::Stuck);
+        if (!RegisterState::Served(stuck.Value)) {
+            Fail("--fault stuck wants a register of 32, 36..67 or 256..355", 2);
+        }
+        return stuck;
     }
     Fail("unknown fault '" + text + "'", 2);
 }
@@ -302,6 +322,11 @@ public:
         return Drain();
     }
 
+    uint16_t Register(int address) const { return Mapping->tab_registers[address - FirstRegister]; }
+    void SetRegister(int address, uint16_t value) {
+        Mapping->tab_registers[address - FirstRegister] = value;
+    }
+
     void Store(RegisterState& state) const {
         for (int a = FirstRegister; a < FirstRegister + RegisterSpan; ++a) {
             if (RegisterState::Served(a)) {
@@ -472,7 +497,12 @@ private:
         if (!RegisterState::RangeServed(start, count)) {
             return Slave.ReplyException(query, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
         }
+        const Fault* stuck = Find(FaultKind::Stuck);
+        const uint16_t kept = stuck != nullptr ? Slave.Register(stuck->Value) : 0;
         Bytes answer = Slave.Reply(query);
+        if (stuck != nullptr) {
+            Slave.SetRegister(stuck->Value, kept); // the write is acknowledged all the same
+        }
         if (function == WriteMultiple && !answer.empty() && (answer[1] & 0x80) == 0) {
             SaveState(); // so that a test or a demo sees a write without stopping the simulator
         }
