@@ -8,6 +8,7 @@
 #include "config/IntegerText.h"
 #include "config/SafeFile.h"
 #include "config/SettingsSections.h"
+#include "config/UserFolders.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,6 +20,7 @@ namespace {
 const char* const UnableToWrite = "Unable to write to %s";
 const char* const ExecutableLink = "/proc/self/exe";
 const std::string SettingsExtension = ".ini";
+const std::string WindowProgramName = "dravik_conf";
 constexpr uint8_t DefaultPort = 1;
 constexpr size_t HexPrefixLength = 2; // "0x"
 
@@ -31,10 +33,26 @@ std::string SettingsPathFor(const std::string& executablePath) {
     return (hasExtension ? executablePath.substr(0, dot) : executablePath) + SettingsExtension;
 }
 
-std::string SettingsFilePath() {
+namespace {
+
+std::string ExecutablePath() {
     char buffer[PATH_MAX];
     const char* executable = CurrentFileSystem().ResolvePath(ExecutableLink, buffer);
-    return executable != nullptr ? SettingsPathFor(executable) : std::string();
+    return executable != nullptr ? executable : std::string();
+}
+
+} // namespace
+
+std::string SettingsFilePath() {
+    const std::string executable = ExecutablePath();
+    return ChooseSettingsFile(executable.empty() ? executable : SettingsPathFor(executable));
+}
+
+std::string WindowSettingsFilePath() {
+    const std::string executable = ExecutablePath();
+    return ChooseSettingsFile(executable.empty()
+                                  ? executable
+                                  : SettingsPathFor(FolderOf(executable) + WindowProgramName));
 }
 
 uint8_t PortFromSettingText(std::string_view text) {
@@ -62,6 +80,10 @@ void SavePortSetting(const std::string& settingsPath, uint8_t port) {
     const bool readable = content.Error == 0 || (!content.Opened && content.Error == ENOENT);
     TIniFile settings(content.Bytes);
     settings.Write(ConnectionSection, PortKey, std::to_string(port));
+    const std::string folder = FolderOf(settingsPath);
+    if (!folder.empty()) {
+        MakeFolders(folder, UserFolderMode); // a failure shows as the failed write below
+    }
     if (!readable || TryReplaceFile(settingsPath, settings.Text()).Failed != TReplaceStep::Done) {
         Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()));
     }
