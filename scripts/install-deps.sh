@@ -11,6 +11,7 @@ packages=(
     clang libclang-rt-14-dev
     libbenchmark-dev mbpoll
     xvfb xauth
+    librsvg2-bin desktop-file-utils appstream groff-base dpkg-dev
 )
 
 missing=()
