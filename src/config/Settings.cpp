@@ -80,10 +80,6 @@ void SavePortSetting(const std::string& settingsPath, uint8_t port) {
     const bool readable = content.Error == 0 || (!content.Opened && content.Error == ENOENT);
     TIniFile settings(content.Bytes);
     settings.Write(ConnectionSection, PortKey, std::to_string(port));
-    const std::string folder = FolderOf(settingsPath);
-    if (!folder.empty()) {
-        MakeFolders(folder, UserFolderMode); // a failure shows as the failed write below
-    }
     if (!readable || TryReplaceFile(settingsPath, settings.Text()).Failed != TReplaceStep::Done) {
         Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()));
     }

@@ -23,7 +23,7 @@ std::string SettingsPathFor(const std::string& executablePath);
 // Port number from section "conn", key "port" of the settings file; anything unreadable gives 1.
 uint8_t LoadPortSetting(const std::string& settingsPath);
 
-// Writes the port number, creating the file's folder when missing; raises "Unable to write to %s"
+// Writes the port number; raises "Unable to write to %s"
 // when it cannot.
 void SavePortSetting(const std::string& settingsPath, uint8_t port);
 

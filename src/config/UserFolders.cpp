@@ -53,13 +53,16 @@ std::string UserStateFolder() {
 }
 
 std::string ChooseSettingsFile(const std::string& beside) {
-    const std::string folder = FolderOf(beside);
-    const bool mayWrite =
-        Exists(beside) ? MayWrite(beside) : MayWrite(folder.empty() ? CurrentDirectory : folder);
+    const std::string besideFolder = FolderOf(beside);
+    const bool mayWrite = Exists(beside)
+                              ? MayWrite(beside)
+                              : MayWrite(besideFolder.empty() ? CurrentDirectory : besideFolder);
     if (!beside.empty() && mayWrite) {
         return beside;
     }
-    return UserConfigFolder() + FallbackSettingsName;
+    const std::string folder = UserConfigFolder();
+    MakeFolders(folder, UserFolderMode); // when it fails, saving says "Unable to write"
+    return folder + FallbackSettingsName;
 }
 
 std::string ChooseLogFolder(bool fromMenu) {

@@ -17,7 +17,7 @@ std::string UserStateFolder();
 
 // The settings file to read and save: `beside` (the file next to the program) when it may be
 // written, or does not exist and its folder may be written; otherwise dravik_conf.ini in
-// UserConfigFolder().
+// UserConfigFolder(), which is created when missing so that the first save can succeed.
 std::string ChooseSettingsFile(const std::string& beside);
 
 // The folder for the link logs, "" meaning the current directory: that is where a program started

@@ -105,7 +105,7 @@ TEST_F(UserFolders, ElseKeepsThemInTheUsersConfigFolder) {
     EXPECT_EQ(ChooseSettingsFile(Beside), underHome);
 }
 
-TEST_F(UserFolders, SavesTheFirstSettingsIntoAFolderItCreates) {
+TEST_F(UserFolders, CreatesTheUsersFolderSoThatTheFirstSaveSucceeds) {
     Files.ReadOnly.insert(Program.Path);
     TScopedVariable config("XDG_CONFIG_HOME", Home.File("config"));
     const std::string settings = ChooseSettingsFile(Beside);

@@ -194,7 +194,7 @@ TEST_F(LinkLogTest, WithoutLogNoFileIsTouched) {
 TEST_F(LinkLogTest, GoesToTheLogFolderOnceOneIsSet) {
     std::filesystem::create_directory("logs");
     const std::string elsewhere = std::string("logs/") + LogName;
-    for (const std::string& folder : {"logs", "logs/"}) {
+    for (const char* folder : {"logs", "logs/"}) {
         SetLinkLogFolder(folder);
         Logger().reset();
     }
