@@ -4,14 +4,14 @@ set(CPACK_PACKAGE_NAME dravik-conf)
 set(CPACK_PACKAGE_VENDOR "the dravik_conf developers")
 set(CPACK_PACKAGE_CONTACT "the dravik_conf developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configure a tank-level controller over a serial line")
-set(CPACK_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_PACKAGE_DESCRIPTION
     "A window in Russian (dravik_conf) with which a technician reads the configuration of a\n"
     "tank-level controller over a serial line as a Modbus RTU master, edits it, writes it back\n"
-    "with validation and keeps copies in XML files; dravik_cli does the same without a window,\n"
+    "with validation and keeps copies in XML files. dravik_cli does the same without a window,\n"
     "and dravik_sim simulates the controller on a pseudo-terminal.")
-string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_STRIP_FILES ON) # the release build keeps its debugging symbols; the package does not
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT) # dravik-conf_<version>_<architecture>.deb
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_LICENSE MIT)
