@@ -1,6 +1,7 @@
 // dravik_sim: a tank-level controller on a pseudo-terminal, Modbus RTU slave 32 at 19200 8N1,
 // answered by libmodbus so that the master meets an implementation that is not its own.
 #include "RegisterState.h"
+#include "base/Version.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -71,6 +72,7 @@ struct Options {
 
 const char* const Usage =
     "Usage: dravik_sim --link PATH [--state FILE] [--pace] [--turnaround MS] [--fault F]...\n"
+    "       dravik_sim --help | --version\n"
     "  --link PATH      make PATH a symbolic link to the simulator's terminal; printed when ready\n"
     "  --state FILE     registers to start from, written at start, after every write and on exit;\n"
     "                   lines \"<register> 0x<value>\" for 32, 36..67 and 256..355\n"
@@ -160,6 +162,9 @@ Options ParseOptions(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::printf("dravik_sim %s\n", dravik::ProgramVersion);
             std::exit(0);
         } else if (a == "--link") {
             o.Link = value();
