@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Cancellation.h"
 #include "config/TerminalConfig.h"
 #include "link/ComPortChannel.h"
 #include "link/PortResolver.h"
@@ -7,8 +8,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace dravik {
+
+class TAnswerReader;
 
 constexpr int RegisterBlockSize = 100; // the word array every exchange uses
 
@@ -30,6 +35,9 @@ public:
     // How a port number becomes a device, handed in by the program (the settings' port map);
     // without one no port has a device.
     TPortResolver Resolver;
+    // A request from outside to stop the running command, handed to each channel at Connect;
+    // a cancelled command raises TCancelled once its port is closed. None: never cancelled.
+    const TCancellation* Cancellation = nullptr;
 
     void Connect();
     void Disconnect();
@@ -42,11 +50,18 @@ public:
 
     // Replaces config by the controller's configuration: mask, thresholds, script.
     void ReadConfig(TTerminalConfig& config);
-    // Writes the mask, then the validated thresholds, then the script image.
+    // Checks the whole configuration before the port opens (a refusal sends nothing), writes
+    // the mask, the thresholds and the script image, and reads them back to prove them.
     void WriteConfig(const TTerminalConfig& config);
+    // Reads what a write of config would leave in the controller and names every difference
+    // (see ImageDifferences); raises, before the port opens, where the write would refuse.
+    std::vector<std::string> VerifyConfig(const TTerminalConfig& config);
 
 private:
     int32_t Attempt(int32_t expected);
+    int32_t ReceiveAnswer(TAnswerReader& reader, int32_t expected);
+    int32_t RequestFrame(uint8_t* frame) const; // address, PDU and CRC; gives their count
+    void PauseBetweenAttempts();
     int32_t FrameLength(int32_t expected) const;
     bool ResponseCrcMatches() const;
 };

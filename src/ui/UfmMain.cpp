@@ -389,7 +389,7 @@ void TfmMain::acIcWriteExecute() {
 }
 
 void TfmMain::acConfigExecute() {
-    TfmConn fmConn(this, Terminal->Resolver);
+    TfmConn fmConn(this, Terminal->Resolver, QString::fromStdString(SettingsPath));
     fmConn.eComPort->SetNumber(Terminal->Port);
     if (fmConn.exec() != QDialog::Accepted || !fmConn.eComPort->Number()) {
         return;
