@@ -1,6 +1,6 @@
 #include "config/IniFile.h"
 
-#include "config/NameCompare.h"
+#include "base/NameCompare.h"
 
 #include <vector>
 
@@ -23,7 +23,7 @@ std::vector<TLine> SplitLines(const std::string& text) {
         const size_t feed = text.find('\n', start);
         const size_t next = feed == std::string::npos ? text.size() : feed + 1;
         size_t end = feed == std::string::npos ? text.size() : feed;
-        end -= (end > start && text[end - 1] == '\r') ? 1 : 0;
+        end -= (end > start && text[end - 1] == '\r') ? 1U : 0U;
         lines.push_back({start, end, next});
         start = next;
     }

@@ -5,7 +5,7 @@
 #include "config/FileContent.h"
 #include "config/FilePath.h"
 #include "config/IniFile.h"
-#include "config/IntegerText.h"
+#include "base/IntegerText.h"
 #include "config/SafeFile.h"
 #include "config/SettingsSections.h"
 #include "config/UserFolders.h"

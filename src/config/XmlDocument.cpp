@@ -1,6 +1,6 @@
 #include "config/XmlDocument.h"
 
-#include "config/NameCompare.h"
+#include "base/NameCompare.h"
 
 #include <algorithm>
 

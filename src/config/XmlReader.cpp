@@ -1,8 +1,8 @@
 #include "config/XmlReader.h"
 
 #include "base/Text.h"
-#include "config/IntegerText.h"
-#include "config/NameCompare.h"
+#include "base/IntegerText.h"
+#include "base/NameCompare.h"
 
 #include <cstdint>
 

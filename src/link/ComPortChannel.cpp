@@ -40,9 +40,6 @@ int RequestWait(uint32_t quiet, uint32_t timeout) {
 
 } // namespace
 
-TDcb::TDcb() : DCBlength(sizeof(TDcb)), BaudRate(0), Flags(0), ByteSize(0), Parity(0), StopBits(0) {
-}
-
 TComPortChannel::TComPortChannel(int32_t portNumber, bool withLog, TPortResolver resolver)
     : Number(portNumber), Resolver(std::move(resolver)), LinkLog(portNumber, withLog) {
 }

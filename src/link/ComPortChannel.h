@@ -1,9 +1,10 @@
 #pragma once
 
 #include "base/Cancellation.h"
+#include "link/LineSettings.h"
 #include "link/LinkLog.h"
 #include "link/OperationStatus.h"
-#include "link/PortResolver.h"
+#include "base/PortResolver.h"
 
 #include <cstdint>
 #include <mutex>
@@ -12,39 +13,6 @@
 #include <termios.h>
 
 namespace dravik {
-
-// Bits of TDcb::Flags, laid out like the platform record's flag word.
-constexpr uint32_t DcbBinary = 1u << 0;
-constexpr uint32_t DcbParity = 1u << 1; // check the parity of received bytes
-constexpr uint32_t DcbOutxCtsFlow = 1u << 2;
-constexpr uint32_t DcbOutxDsrFlow = 1u << 3;
-constexpr uint32_t DcbDtrControlShift = 4; // two bits, a DcbControl value
-constexpr uint32_t DcbDtrControlMask = 3u << DcbDtrControlShift;
-constexpr uint32_t DcbDsrSensitivity = 1u << 6;
-constexpr uint32_t DcbTxContinueOnXoff = 1u << 7;
-constexpr uint32_t DcbOutX = 1u << 8;
-constexpr uint32_t DcbInX = 1u << 9;
-constexpr uint32_t DcbErrorChar = 1u << 10;
-constexpr uint32_t DcbNull = 1u << 11;
-constexpr uint32_t DcbRtsControlShift = 12; // two bits, a DcbControl value
-constexpr uint32_t DcbRtsControlMask = 3u << DcbRtsControlShift;
-constexpr uint32_t DcbAbortOnError = 1u << 14;
-
-// Values of the DTR and RTS control fields.
-constexpr uint32_t DcbControlDisable = 0;
-constexpr uint32_t DcbControlEnable = 1;
-constexpr uint32_t DcbControlHandshake = 2;
-constexpr uint32_t DcbControlToggle = 3; // RTS only
-
-struct TDcb {
-    TDcb(); // all zero but DCBlength
-    uint32_t DCBlength;
-    uint32_t BaudRate;
-    uint32_t Flags;
-    uint8_t ByteSize;
-    uint8_t Parity;   // 0 none, 1 odd, 2 even (others rejected)
-    uint8_t StopBits; // 0 one, 2 two (1.5 rejected)
-};
 
 // One COM port for exclusive use: opens the device that the resolver names for the port number
 // with the settings of Dcb, moves bytes with an inactivity timeout, and keeps the port's link log

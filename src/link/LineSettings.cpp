@@ -6,6 +6,9 @@
 #include <sys/ioctl.h>
 
 namespace dravik {
+
+TDcb::TDcb() : DCBlength(sizeof(TDcb)), BaudRate(0), Flags(0), ByteSize(0), Parity(0), StopBits(0) {
+}
 namespace {
 
 struct BaudRate {

@@ -3,7 +3,7 @@
 #include "base/Cancellation.h"
 #include "config/TerminalConfig.h"
 #include "link/ComPortChannel.h"
-#include "link/PortResolver.h"
+#include "base/PortResolver.h"
 #include "protocol/ModbusPdu.h"
 
 #include <cstdint>

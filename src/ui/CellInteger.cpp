@@ -1,6 +1,6 @@
 #include "ui/CellInteger.h"
 
-#include "config/IntegerText.h"
+#include "base/IntegerText.h"
 
 #include <limits>
 

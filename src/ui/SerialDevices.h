@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/PortResolver.h"
+#include "base/PortResolver.h"
 
 #include <cstdint>
 

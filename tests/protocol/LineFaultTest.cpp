@@ -41,8 +41,8 @@ constexpr uint8_t OtherAddress = 33;
 TTerminalConfig ControllerConfig() {
     TTerminalConfig config;
     for (int i = 0; i < TankCount; ++i) {
-        config.Tanks[i] = {static_cast<uint8_t>(i == 0 || i == TankCount - 1 ? 1 : 0), 40 + i,
-                           60 + i, 80 + i};
+        config.Tanks[static_cast<size_t>(i)] = {
+            static_cast<uint8_t>(i == 0 || i == TankCount - 1 ? 1 : 0), 40 + i, 60 + i, 80 + i};
     }
     config.Script.Add(" 04 01 02");
     config.Script.Add(" 03 01 02 03 04");
@@ -54,8 +54,9 @@ TRegisters ControllerRegisters() {
     TRegisters registers{};
     registers[32] = 0x8001;
     for (int i = 0; i < TankCount; ++i) {
-        registers[36 + 2 * i] = static_cast<uint16_t>((40 + i) << 8 | (60 + i));
-        registers[37 + 2 * i] = static_cast<uint16_t>((80 + i) << 8 | (50 + i)); // the midpoint
+        const auto at = static_cast<size_t>(36 + 2 * i);
+        registers[at] = static_cast<uint16_t>((40 + i) << 8 | (60 + i));
+        registers[at + 1] = static_cast<uint16_t>((80 + i) << 8 | (50 + i)); // the midpoint
     }
     const uint16_t script[] = {0x0401, 0x0203, 0x0102, 0x0304};
     std::copy(std::begin(script), std::end(script), registers.begin() + 256);
@@ -137,8 +138,10 @@ protected:
         std::vector<std::vector<std::string>> blocks;
         size_t at = 0;
         while (at < bodies.size()) {
-            if (!std::equal(opening.begin(), opening.end(), bodies.begin() + at,
-                            bodies.begin() + std::min(at + opening.size(), bodies.size()))) {
+            const auto from = bodies.begin() + static_cast<std::ptrdiff_t>(at);
+            const auto to = bodies.begin() + static_cast<std::ptrdiff_t>(
+                                                 std::min(at + opening.size(), bodies.size()));
+            if (!std::equal(opening.begin(), opening.end(), from, to)) {
                 ADD_FAILURE() << "no opening header at line " << at + 1;
                 return blocks;
             }
@@ -216,7 +219,9 @@ TEST_F(LineFaultTest, AnUnpluggedControllerEndsTheTransferAndTheNextReadWorksAga
                         return TPeerReply{answer};
                     }
                     const size_t sent = std::min(c.bytesBefore, answer.size());
-                    return TPeerReply{TBytes(answer.begin(), answer.begin() + sent), false, true};
+                    return TPeerReply{
+                        TBytes(answer.begin(), answer.begin() + static_cast<std::ptrdiff_t>(sent)),
+                        false, true};
                 });
             EXPECT_EQ(c.write ? WriteConfig() : ReadConfig(), HungUpMessage());
             EXPECT_FALSE(Terminal.IsConnected());

@@ -1,4 +1,4 @@
-#include "config/IntegerText.h"
+#include "base/IntegerText.h"
 
 namespace dravik {
 namespace {
@@ -39,7 +39,7 @@ std::optional<int64_t> ParseInteger(std::string_view text, THexMarks marks, int6
         return std::nullopt;
     }
     const bool negative = text[i] == '-';
-    i += (text[i] == '-' || text[i] == '+') ? 1 : 0;
+    i += (text[i] == '-' || text[i] == '+') ? 1U : 0U;
     const size_t mark = HexMark(text.substr(i), marks);
     const bool hex = mark > 0;
     i += mark;

@@ -1,4 +1,4 @@
-#include "config/NameCompare.h"
+#include "base/NameCompare.h"
 
 #include <algorithm>
 
