@@ -1,7 +1,7 @@
 #include "config/ConfigFile.h"
 
-#include "config/FileContent.h"
 #include "base/IntegerText.h"
+#include "config/FileContent.h"
 #include "config/SafeFile.h"
 #include "config/XmlReader.h"
 #include "config/XmlWriter.h"

@@ -1,11 +1,11 @@
 #include "config/Settings.h"
 
 #include "base/FileSystem.h"
+#include "base/IntegerText.h"
 #include "base/Text.h"
 #include "config/FileContent.h"
 #include "config/FilePath.h"
 #include "config/IniFile.h"
-#include "base/IntegerText.h"
 #include "config/SafeFile.h"
 #include "config/SettingsSections.h"
 #include "config/UserFolders.h"

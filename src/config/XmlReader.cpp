@@ -1,8 +1,8 @@
 #include "config/XmlReader.h"
 
-#include "base/Text.h"
 #include "base/IntegerText.h"
 #include "base/NameCompare.h"
+#include "base/Text.h"
 
 #include <cstdint>
 

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "base/Cancellation.h"
+#include "base/PortResolver.h"
 #include "link/LineSettings.h"
 #include "link/LinkLog.h"
 #include "link/OperationStatus.h"
-#include "base/PortResolver.h"
 
 #include <cstdint>
 #include <mutex>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "base/Cancellation.h"
+#include "base/PortResolver.h"
 #include "config/TerminalConfig.h"
 #include "link/ComPortChannel.h"
-#include "base/PortResolver.h"
 #include "protocol/ModbusPdu.h"
 
 #include <cstdint>

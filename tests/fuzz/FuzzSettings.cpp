@@ -2,8 +2,8 @@
 // never crashes, and saving the port changes that one key's line and nothing else of the file.
 // The input's first byte is the port to save, its second the port number to map (signed, 0x80 and
 // 0x7F for the ends of the 32-bit range), the rest the file.
-#include "config/IniFile.h"
 #include "base/NameCompare.h"
+#include "config/IniFile.h"
 #include "config/Settings.h"
 #include "config/SettingsSections.h"
 
