@@ -1,4 +1,5 @@
 // dravik_conf: the window with which a technician configures the tank-level controller.
+#include "base/ProgramGuard.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/ErrorGuard.h"
 #include "ui/UfmMain.h"
@@ -8,7 +9,9 @@
 #include <QApplication>
 #include <QIcon>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int Main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     QApplication::setApplicationName(
         dravik::ui::ApplicationTitle(QApplication::applicationFilePath()));
@@ -22,4 +25,11 @@ int main(int argc, char* argv[]) {
     }
     fmMain->show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The window's own failures are shown by its error guard; this catches what comes before it.
+    return dravik::RunProgram("dravik_conf", [&] { return Main(argc, argv); });
 }

@@ -64,6 +64,14 @@ char* FileSystem::ResolvePath(const char* path, char* buffer) {
     return ::realpath(path, buffer);
 }
 
+ssize_t FileSystem::ReadLink(const char* path, char* buffer, size_t size) {
+    return ::readlink(path, buffer, size);
+}
+
+uid_t FileSystem::EffectiveUser() {
+    return ::geteuid();
+}
+
 namespace {
 FileSystem* Installed = nullptr;
 }

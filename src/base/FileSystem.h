@@ -27,6 +27,8 @@ public:
     virtual int Unlink(const char* path);
     // realpath(3) into buffer of PATH_MAX bytes; nullptr with errno on failure.
     virtual char* ResolvePath(const char* path, char* buffer);
+    virtual ssize_t ReadLink(const char* path, char* buffer, size_t size); // readlink(2)
+    virtual uid_t EffectiveUser();                                         // geteuid(2)
 };
 
 // The real file system: every call goes straight to the system.

@@ -7,12 +7,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iconv.h>
+#include <new>
 
 namespace dravik {
 namespace {
 
 std::string Convert(const char* to, const char* from, std::string_view text) {
     iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1) && errno == ENOMEM) {
+        throw std::bad_alloc(); // the program's top reports it: no abort for want of memory
+    }
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // Without the converter no Russian text can be produced at all: a broken installation.
         std::fprintf(stderr, "iconv_open(%s, %s) failed\n", to, from);

@@ -1,5 +1,6 @@
 // dravik_cli: headless backup and restore of a controller's configuration.
 #include "base/Exception.h"
+#include "base/ProgramGuard.h"
 #include "base/Text.h"
 #include "config/ConfigFile.h"
 #include "config/Settings.h"
@@ -199,9 +200,7 @@ int Run(const Options& o) {
     return Check(o);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
@@ -218,4 +217,10 @@ int main(int argc, char** argv) {
         Say(e.message());
         return ExitFailed;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return RunProgram("dravik_cli", [&] { return Main(argc, argv); });
 }
