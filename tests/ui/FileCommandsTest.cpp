@@ -1,7 +1,11 @@
 #include "WindowFixture.h"
+#include "config/ConfigFile.h"
 #include "ui/FileDialogs.h"
 
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -63,6 +67,47 @@ TEST_F(FileCommands, SaveRightAfterStartWritesSixteenDisabledTanksAndTheScriptTe
     expected.Script.Add(" 00");
     EXPECT_EQ(ViewContent(), expected);
     EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+}
+
+// Every byte a script line can hold in a file comes back from the window unchanged.
+TEST_F(FileCommands, LoadAndSaveWithoutEditsKeepEveryByteOfTheScriptLines) {
+    TTerminalConfig config = Sample();
+    config.Tanks[9] = {}; // a load zeroes a disabled tank
+    std::string low;
+    std::string high;
+    for (int byte = 0x20; byte <= 0xFF; ++byte) {
+        (byte < 0x80 ? low : high) += static_cast<char>(byte);
+    }
+    config.Script.Assign(
+        std::vector<std::string>{low, high, "\xA0\x98\xA0", " 01\r 02\r", "\r", "", " 00", ""});
+    const std::string written = ConfigToXml(config);
+    std::ofstream(Dir.File("every.cfg"), std::ios::binary) << written;
+    Choose(Dir.File("every.cfg"));
+    Press(Window->acLoadFromFile);
+    Choose(Dir.File("again.cfg"));
+    Press(Window->acWriteToFile);
+    ASSERT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+    std::ifstream again(Dir.File("again.cfg"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), written);
+}
+
+TEST_F(FileCommands, AScriptTextEndingInALineBreakSavesNoEmptyLine) {
+    const struct {
+        QString text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {QStringLiteral(" 01\n 00\n"), {" 01", " 00"}},
+        {QStringLiteral(" 01\n 00"), {" 01", " 00"}},
+        {QStringLiteral(" 01\n\n"), {" 01", ""}},
+        {QStringLiteral("\n"), {""}},
+        {QString(), {}},
+    };
+    for (const auto& c : cases) {
+        Window->mScript->setPlainText(c.text);
+        TTerminalConfig expected;
+        expected.Script.Assign(c.lines);
+        EXPECT_EQ(ViewContent(), expected) << c.text.toStdString();
+    }
 }
 
 TEST_F(FileCommands, CancelledDialogsChangeNothingAndShowNothing) {
