@@ -103,6 +103,15 @@ std::string FormatRaw(const char* pattern, ...) {
     return out;
 }
 
+std::string Shown(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+    }
+    return out;
+}
+
 std::string WithFullStop(const std::string& message) {
     if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') {
         return message + '.';

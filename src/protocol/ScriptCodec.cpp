@@ -104,7 +104,7 @@ uint8_t ConvertToken(std::string_view token) {
     for (const char c : token) {
         const auto digit = HexDigit(c);
         if (!digit) {
-            const std::string shown = "$" + std::string(token);
+            const std::string shown = "$" + Shown(token);
             Raise(Format("'%s' is not a valid integer value", shown.c_str()));
         }
         value = static_cast<uint8_t>(value * 16 + *digit);
@@ -161,7 +161,7 @@ TEncodedScript EncodeScript(const TScriptLines& script) {
         try {
             goOn = EncodeLine(line, out);
         } catch (const Exception& e) {
-            const std::string shown(line);
+            const std::string shown = Shown(line);
             Raise(Format(Cp1251("Ошибка загрузки скрипта \"%s\":\r\n%s"), shown.c_str(),
                          e.message().c_str()));
         }
