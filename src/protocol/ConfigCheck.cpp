@@ -24,15 +24,17 @@ std::vector<std::string> ConfigProblems(const TTerminalConfig& config) {
         Collect(problems, [&] { CheckTank(static_cast<int>(i), config.Tanks[i]); });
     }
     // Lines are tried one by one behind the accepted ones, so that every bad line is named while
-    // the end command and the length limit act exactly as in the encoder.
-    TScriptLines accepted;
+    // the end command and the length limit act exactly as in the encoder. Each line costs the
+    // same however many came before it.
+    TEncodedScript accepted;
     for (int i = 0; i < config.Script.Count(); ++i) {
-        TScriptLines tried;
-        tried.Assign(accepted);
-        tried.Add(config.Script[i]);
+        TEncodedScript tried = accepted;
         try {
-            EncodeScript(tried);
-            accepted.Assign(tried);
+            const bool goOn = EncodeScriptLine(config.Script[i], tried);
+            accepted = tried;
+            if (!goOn) {
+                break;
+            }
         } catch (const Exception& e) {
             problems.push_back(e.message());
         }

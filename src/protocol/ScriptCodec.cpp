@@ -150,24 +150,23 @@ void DecodeScript(const TScriptArea& bytes, TScriptLines& script) {
     }
 }
 
+bool EncodeScriptLine(std::string_view text, TEncodedScript& script) {
+    const std::string_view line = TrimAndCutComment(text);
+    if (line.empty()) {
+        return true;
+    }
+    try {
+        return EncodeLine(line, script);
+    } catch (const Exception& e) {
+        const std::string shown = Shown(line);
+        Raise(Format(Cp1251("Ошибка загрузки скрипта \"%s\":\r\n%s"), shown.c_str(),
+                     e.message().c_str()));
+    }
+}
+
 TEncodedScript EncodeScript(const TScriptLines& script) {
     TEncodedScript out;
-    for (int i = 0; i < script.Count(); ++i) {
-        const std::string_view line = TrimAndCutComment(script[i]);
-        if (line.empty()) {
-            continue;
-        }
-        bool goOn = true;
-        try {
-            goOn = EncodeLine(line, out);
-        } catch (const Exception& e) {
-            const std::string shown = Shown(line);
-            Raise(Format(Cp1251("Ошибка загрузки скрипта \"%s\":\r\n%s"), shown.c_str(),
-                         e.message().c_str()));
-        }
-        if (!goOn) {
-            break;
-        }
+    for (int i = 0; i < script.Count() && EncodeScriptLine(script[i], out); ++i) {
     }
     return out;
 }

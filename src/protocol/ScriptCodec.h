@@ -33,6 +33,11 @@ void DecodeScript(const TScriptArea& bytes, TScriptLines& script);
 // line; a script that the encoder accepts always fits the controller.
 TEncodedScript EncodeScript(const TScriptLines& script);
 
+// Encodes one more line behind the bytes already in script, as EncodeScript does for each of its
+// lines; raises the same way and leaves script as it was. False once the end command is stored:
+// the encoder reads no line after it.
+bool EncodeScriptLine(std::string_view line, TEncodedScript& script);
+
 // Splits one trimmed, comment-free, non-empty line into its byte tokens.
 TScriptLineBytes ParseScriptLine(std::string_view line);
 
