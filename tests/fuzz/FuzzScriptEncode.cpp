@@ -1,6 +1,10 @@
 // Arbitrary text lines either encode or fail with the program's message, never storing beyond
-// the 200-byte area; what they encode to fits the controller and decodes again.
+// the 200-byte area; what they encode to fits the controller and decodes again. The check finds
+// a problem exactly when the encoder fails, no message hides bytes behind a NUL, and every line
+// survives the window's crossing to Unicode and back.
 #include "base/Exception.h"
+#include "base/Text.h"
+#include "protocol/ConfigCheck.h"
 #include "protocol/ScriptCodec.h"
 
 #include <cstdlib>
@@ -20,11 +24,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     lines.Add(line);
+    for (int i = 0; i < lines.Count(); ++i) {
+        if (Cp1251(Cp1251ToUtf8(lines[i])) != lines[i]) {
+            std::abort();
+        }
+    }
+    TTerminalConfig config;
+    config.Script.Assign(lines);
+    const bool problems = !ConfigProblems(config).empty();
     TEncodedScript encoded;
     try {
         encoded = EncodeScript(lines);
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
+        if (!problems || e.message().find('\0') != std::string::npos) {
+            std::abort();
+        }
         return 0;
+    }
+    if (problems) {
+        std::abort(); // the check refuses what the encoder accepts
     }
     if (encoded.Count < 0 || encoded.Count > ScriptMaxBytes) {
         std::abort();
