@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include <QAction>
@@ -122,6 +123,8 @@ TEST_F(FileCommands, CancelledDialogsChangeNothingAndShowNothing) {
 TEST_F(FileCommands, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
     const std::string broken = Dir.File("broken.cfg");
     std::ofstream(broken) << "not xml";
+    const std::string fifo = Dir.File("fifo.cfg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
     const struct {
         std::string path;
         QString message;
@@ -129,6 +132,8 @@ TEST_F(FileCommands, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
         {Dir.File("missing.cfg"), QStringLiteral("Cannot open file \"%1\". ")
                                       .arg(QString::fromStdString(Dir.File("missing.cfg")))},
         {broken, QStringLiteral("Invalid Document: Unexpected text in file prolog.")},
+        {fifo, QStringLiteral("Cannot open file \"%1\". Not a regular file.")
+                   .arg(QString::fromStdString(fifo))},
     };
     for (const auto& c : cases) {
         Show(Sample());
