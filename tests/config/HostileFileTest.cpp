@@ -245,7 +245,7 @@ TEST(HostileFile, ALinkPlantedByAnotherUserInASharedFolderIsNotFollowedOnRealFil
 }
 
 TEST(HostileFile, ANameOfAnyValidLengthIsSaved) {
-    for (const size_t length : {244, 255}) {
+    for (const size_t length : {size_t{244}, size_t{255}}) {
         TTempFolder folder;
         const std::string name = std::string(length - 4, 'n') + ".cfg";
         ReplaceFile(folder.File(name), "first");
