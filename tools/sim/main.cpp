@@ -2,6 +2,7 @@
 // answered by libmodbus so that the master meets an implementation that is not its own.
 #include "Controller.h"
 #include "Options.h"
+#include "base/ProgramGuard.h"
 
 #include <csignal>
 
@@ -11,9 +12,7 @@ void OnSignal(int) {
     sim::StopRequested = 1;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     const sim::Options options = sim::ParseOptions(argc, argv);
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -24,4 +23,10 @@ int main(int argc, char** argv) {
     sim::Controller controller(options);
     controller.Serve();
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return dravik::RunProgram("dravik_sim", [&] { return Main(argc, argv); });
 }
