@@ -131,7 +131,7 @@ TEST_F(CliTest, RunningOutOfMemoryEndsWithAMessageAndStatusOne) {
     const int raw = std::system(limited.c_str());
     ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
     EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(Slurp("cli.err"), "dravik_cli: out of memory\n");
+    EXPECT_EQ(ReadBytes("cli.err"), "dravik_cli: out of memory\n");
 }
 
 TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {
