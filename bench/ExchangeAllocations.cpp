@@ -106,7 +106,7 @@ int main() {
     test::PseudoTerminal line;
     TTerminal terminal;
     const std::string path = line.SlavePath();
-    terminal.Resolver = [path](int32_t) { return path; };
+    terminal.Resolver = FixedDevice(path);
     terminal.Connect();
     std::vector<uint16_t> values(RegisterBlockSize);
 

@@ -52,4 +52,12 @@ uint16_t Crc16Update(uint16_t crc, uint8_t byte) {
     return crc;
 }
 
+uint16_t FrameCrc(uint8_t address, const uint8_t* pdu, size_t size) {
+    uint16_t crc = Crc16Update(0xFFFF, address);
+    for (size_t i = 0; i < size; ++i) {
+        crc = Crc16Update(crc, pdu[i]);
+    }
+    return crc;
+}
+
 } // namespace dravik

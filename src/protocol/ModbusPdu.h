@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace dravik {
@@ -28,5 +29,8 @@ public:
 
 // One byte of CRC-16/MODBUS (reflected polynomial 0xA001, bit by bit, no table).
 uint16_t Crc16Update(uint16_t crc, uint8_t byte);
+
+// The CRC of a whole frame: the slave address, then `size` bytes of PDU.
+uint16_t FrameCrc(uint8_t address, const uint8_t* pdu, size_t size);
 
 } // namespace dravik

@@ -101,13 +101,10 @@ void TTerminal::PauseBetweenAttempts() {
 }
 
 int32_t TTerminal::RequestFrame(uint8_t* frame) const {
-    uint16_t crc = Crc16Update(0xFFFF, SlaveAddress);
+    const auto size = static_cast<size_t>(Request.Size);
     frame[0] = SlaveAddress;
-    for (int32_t i = 0; i < Request.Size; ++i) {
-        const uint8_t byte = Request.Buffer[static_cast<size_t>(i)];
-        crc = Crc16Update(crc, byte);
-        frame[i + 1] = byte;
-    }
+    std::copy_n(Request.Buffer.data(), size, frame + 1);
+    const uint16_t crc = FrameCrc(SlaveAddress, Request.Buffer.data(), size);
     frame[Request.Size + 1] = static_cast<uint8_t>(crc & 0xFF);
     frame[Request.Size + 2] = static_cast<uint8_t>(crc >> 8);
     return Request.Size + 3;
@@ -178,11 +175,8 @@ int32_t TTerminal::FrameLength(int32_t expected) const {
 }
 
 bool TTerminal::ResponseCrcMatches() const {
-    uint16_t crc = Crc16Update(0xFFFF, SlaveAddress);
     const auto size = static_cast<size_t>(Response.Size);
-    for (size_t i = 0; i < size; ++i) {
-        crc = Crc16Update(crc, Response.Buffer[i]);
-    }
+    const uint16_t crc = FrameCrc(SlaveAddress, Response.Buffer.data(), size);
     const uint16_t sent =
         static_cast<uint16_t>(Response.Buffer[size] | Response.Buffer[size + 1] << 8);
     return crc == sent;

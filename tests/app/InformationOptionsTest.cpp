@@ -1,6 +1,7 @@
 // --help and --version of the window and the simulator, as a packager or a script calls them: on a
 // machine without a display.
 #include "base/Version.h"
+#include "support/Files.h"
 #include "support/TempDir.h"
 
 #include <cstdio>
@@ -21,13 +22,6 @@ struct TRun {
     std::string Err;
 };
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // Runs a program of the build without any display or Qt platform in its environment.
 TRun RunProgram(const std::string& program, const std::string& arguments,
                 const std::string& output = "run.out") {
@@ -36,8 +30,8 @@ TRun RunProgram(const std::string& program, const std::string& arguments,
                                 " >" + output + " 2>run.err";
     const int raw = std::system(command.c_str());
     // A device given as the output is not read back: /dev/full reads as endless zeros.
-    const std::string out = output.starts_with("/dev/") ? std::string() : Slurp(output);
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out, Slurp("run.err")};
+    const std::string out = output.starts_with("/dev/") ? std::string() : ReadBytes(output);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out, ReadBytes("run.err")};
 }
 
 // The runs leave their output in a folder of their own.

@@ -1,7 +1,8 @@
 #include "config/ConfigFile.h"
 
-#include "config/TempFolder.h"
+#include "support/Files.h"
 #include "support/Messages.h"
+#include "support/TempFolder.h"
 
 #include <unistd.h>
 

@@ -6,8 +6,9 @@
 #include "config/FileContent.h"
 #include "config/SafeFile.h"
 #include "config/Settings.h"
-#include "config/TempFolder.h"
+#include "support/Files.h"
 #include "support/Messages.h"
+#include "support/TempFolder.h"
 
 #include <cerrno>
 #include <cstring>

@@ -2,8 +2,9 @@
 
 #include "base/FileSystem.h"
 #include "config/ConfigFile.h"
-#include "config/TempFolder.h"
+#include "support/Files.h"
 #include "support/Messages.h"
+#include "support/TempFolder.h"
 
 #include <cerrno>
 #include <fcntl.h>

@@ -1,8 +1,9 @@
 #include "config/Settings.h"
 
 #include "base/FileSystem.h"
-#include "config/TempFolder.h"
+#include "support/Files.h"
 #include "support/Messages.h"
+#include "support/TempFolder.h"
 
 #include <cerrno>
 

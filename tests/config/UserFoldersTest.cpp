@@ -2,7 +2,8 @@
 
 #include "base/FileSystem.h"
 #include "config/Settings.h"
-#include "config/TempFolder.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -6,6 +6,8 @@
 #include "config/IniFile.h"
 #include "config/Settings.h"
 #include "config/SettingsSections.h"
+#include "support/Files.h"
+#include "support/TempFolder.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -38,24 +40,9 @@ constexpr std::string_view WrittenBytes = "[conn]port=0123456789\r\n";
 }
 
 // A folder of our own, in memory where the system has a tmpfs there; removed at exit.
-class TFolder {
-public:
-    TFolder() {
-        const std::string base = std::filesystem::is_directory("/dev/shm") ? "/dev/shm" : "/tmp";
-        Path = base + "/dravik_fuzz_XXXXXX";
-        if (::mkdtemp(Path.data()) == nullptr) {
-            std::abort();
-        }
-    }
-    ~TFolder() { std::filesystem::remove_all(Path); }
-    TFolder(const TFolder&) = delete;
-    TFolder& operator=(const TFolder&) = delete;
-
-    std::string Path;
-};
-
 const std::string& Folder() {
-    static const TFolder folder;
+    static const test::TTempFolder folder(std::filesystem::is_directory("/dev/shm") ? "/dev/shm"
+                                                                                    : "/tmp");
     return folder.Path;
 }
 
@@ -65,17 +52,6 @@ void WriteFile(const std::string& path, const std::string& bytes) {
         std::abort();
     }
     ::close(fd);
-}
-
-std::string ReadFile(const std::string& path) {
-    std::string bytes;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    char buffer[4096];
-    for (ssize_t n; fd >= 0 && (n = ::read(fd, buffer, sizeof buffer)) > 0;) {
-        bytes.append(buffer, static_cast<size_t>(n));
-    }
-    ::close(fd);
-    return bytes;
 }
 
 size_t EntriesInFolder() {
@@ -188,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     } catch (const std::exception& e) {
         Finding(e.what(), before, "");
     }
-    const std::string after = ReadFile(path);
+    const std::string after = test::ReadBytes(path);
     if (LoadPortSetting(path) != port) {
         Finding("the saved port does not read back", before, after);
     }

@@ -13,6 +13,7 @@
 #include "base/FileSystem.h"
 #include "protocol/ModbusPdu.h"
 #include "protocol/Terminal.h"
+#include "support/Frames.h"
 
 #include <algorithm>
 #include <array>
@@ -24,6 +25,7 @@
 using namespace dravik;
 using fuzz::TAnswer;
 using fuzz::TAnsweringLine;
+using test::Framed;
 
 namespace {
 
@@ -55,20 +57,6 @@ public:
     }
 };
 
-uint16_t Crc(const std::vector<uint8_t>& bytes, size_t count) {
-    uint16_t crc = 0xFFFF;
-    for (size_t i = 0; i < count; ++i) {
-        crc = Crc16Update(crc, bytes[i]);
-    }
-    return crc;
-}
-
-void AppendCrc(std::vector<uint8_t>& bytes) {
-    const uint16_t crc = Crc(bytes, bytes.size());
-    bytes.push_back(static_cast<uint8_t>(crc & 0xFF));
-    bytes.push_back(static_cast<uint8_t>(crc >> 8));
-}
-
 std::deque<TAnswer> Answers(const uint8_t* data, size_t size) {
     std::deque<TAnswer> answers;
     size_t at = 0;
@@ -83,7 +71,7 @@ std::deque<TAnswer> Answers(const uint8_t* data, size_t size) {
         answer.Bytes.insert(answer.Bytes.end(), data + at, data + at + length);
         at += length;
         if ((mode & CrcBit) != 0) {
-            AppendCrc(answer.Bytes);
+            answer.Bytes = Framed(std::move(answer.Bytes));
         }
         answer.DelayMs = (mode & DelayMask) * DelayStepMs;
         answer.Piece = Pieces[mode >> PieceShift & PieceMask];
@@ -100,7 +88,8 @@ void CheckFrame(const std::vector<uint8_t>& frame, const uint16_t* values, size_
     if (size < 4 || frame[0] != TTerminal::SlaveAddress) {
         std::abort();
     }
-    if (Crc(frame, size - 2) != (frame[size - 2] | frame[size - 1] << 8)) {
+    if (FrameCrc(frame[0], frame.data() + 1, size - 3) !=
+        (frame[size - 2] | frame[size - 1] << 8)) {
         std::abort();
     }
     if (count == 0) {
@@ -165,7 +154,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ScopedFileSystem files(log);
     {
         TTerminal terminal;
-        terminal.Resolver = [](int32_t) { return std::string("fuzz-line"); };
+        terminal.Resolver = FixedDevice("fuzz-line");
         const bool transfer = data[0] % 5 >= 3;
         try {
             Run(data[0], terminal, line);

@@ -38,7 +38,7 @@ std::vector<std::string> Block(const std::vector<std::string>& middle, int32_t p
 
 class ComPortChannelTest : public ::testing::Test {
 protected:
-    TemporaryDirectory Directory;
+    TempDir Directory;
     PseudoTerminal Peer;
 
     std::unique_ptr<TComPortChannel> NewChannel(bool withLog = true) {

@@ -33,7 +33,7 @@ constexpr uint32_t Rts(uint32_t control) {
 
 class LineSettingsTest : public ::testing::Test {
 protected:
-    TemporaryDirectory Directory;
+    TempDir Directory;
     PseudoTerminal Peer;
     RecordingDevice Device;
 

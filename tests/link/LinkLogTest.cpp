@@ -41,7 +41,7 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 
 class LinkLogTest : public ::testing::Test {
 protected:
-    TemporaryDirectory Directory;
+    TempDir Directory;
     FakeClock Time;
     ScopedClock UseTime{Time};
 
@@ -98,7 +98,7 @@ TEST_F(LinkLogTest, OneExchangeLeavesTheTenLineBlockByteForByte) {
                                    "[09.12.24 14:05:31.061]  i  \r\n"
                                    "[09.12.24 14:05:31.061]  i Завершено\r\n"
                                    "[09.12.24 14:05:31.061]    ******************************\r\n");
-    EXPECT_EQ(FileText(LogName), expected);
+    EXPECT_EQ(ReadBytes(LogName), expected);
 }
 
 TEST_F(LinkLogTest, EntriesJoinWithin200MillisecondsOfOneKindAcrossTheTickWrap) {
@@ -173,10 +173,10 @@ TEST_F(LinkLogTest, EachKindHasItsCharacterAndUnknownKindsABlank) {
 
 TEST_F(LinkLogTest, ABlockHasItsOpeningAndClosingEntriesAfterWhatTheFileHeld) {
     const std::string earlier = "[01.01.24 10:00:00.000]    earlier block\r\n";
-    WriteFileText(LogName, earlier);
+    WriteBytes(LogName, earlier);
     Logger().reset();
     Logger().reset();
-    const std::string text = FileText(LogName);
+    const std::string text = ReadBytes(LogName);
     EXPECT_EQ(text.substr(0, earlier.size()), earlier);
     const auto block = Concat(OpeningBodies(), ClosingBodies(Port));
     EXPECT_EQ(Bodies(LogName), Concat(Concat({"    earlier block"}, block), block));
@@ -229,7 +229,7 @@ TEST_F(LinkLogTest, OnlyAPlainFileUnderTheNameIsAppendedTo) {
     for (const Case& c :
          {Case{"a link to a file",
                [&] {
-                   WriteFileText(target, "keep");
+                   WriteBytes(target, "keep");
                    std::filesystem::create_symlink(target, LogName);
                }},
           Case{"a dangling link", [&] { std::filesystem::create_symlink(target, LogName); }},
@@ -244,7 +244,7 @@ TEST_F(LinkLogTest, OnlyAPlainFileUnderTheNameIsAppendedTo) {
         channel.reset();
         EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::symlink_status(LogName)));
         if (std::filesystem::exists(target)) {
-            EXPECT_EQ(FileText(target), "keep");
+            EXPECT_EQ(ReadBytes(target), "keep");
         }
     }
     std::filesystem::remove_all(LogName);

@@ -105,37 +105,8 @@ int RecordingDevice::Close(int fd) {
     return Fails("close") ? -1 : SerialDevice::Close(fd);
 }
 
-TemporaryDirectory::TemporaryDirectory() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/dravik_link_XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    Directory = pattern;
-    Previous = std::filesystem::current_path().string();
-    std::filesystem::current_path(Directory);
-}
-
-TemporaryDirectory::~TemporaryDirectory() {
-    std::error_code ignored;
-    std::filesystem::current_path(Previous, ignored);
-    std::filesystem::remove_all(Directory, ignored);
-}
-
-std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteFileText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
 std::vector<std::string> LogLines(const std::string& path) {
-    const std::string text = FileText(path);
+    const std::string text = ReadBytes(path);
     std::vector<std::string> lines;
     size_t start = 0;
     for (size_t end = text.find("\r\n"); end != std::string::npos; end = text.find("\r\n", start)) {

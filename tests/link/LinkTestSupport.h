@@ -3,6 +3,8 @@
 #include "base/Clock.h"
 #include "link/ComPortChannel.h"
 #include "link/SerialDevice.h"
+#include "support/Files.h"
+#include "support/TempDir.h"
 
 #include <cstdint>
 #include <deque>
@@ -61,24 +63,6 @@ protected:
     // Records the call; true, with errno set, when it is to fail.
     bool Fails(const std::string& name);
 };
-
-// An empty current directory for the test's life: the link log lands there.
-class TemporaryDirectory {
-public:
-    TemporaryDirectory();
-    ~TemporaryDirectory();
-    TemporaryDirectory(const TemporaryDirectory&) = delete;
-    TemporaryDirectory& operator=(const TemporaryDirectory&) = delete;
-
-    const std::string& Path() const { return Directory; }
-
-private:
-    std::string Directory;
-    std::string Previous;
-};
-
-std::string FileText(const std::string& path);
-void WriteFileText(const std::string& path, const std::string& text);
 
 // The lines of a link log, without their "\r\n"; a last line without one is kept as it is.
 std::vector<std::string> LogLines(const std::string& path);

@@ -25,7 +25,7 @@ std::vector<std::string> Bodies() {
 // The system calls under a channel fail the way a loaded or failing machine makes them fail.
 class SerialFaultTest : public ::testing::Test {
 protected:
-    TemporaryDirectory Directory;
+    TempDir Directory;
     PseudoTerminal Peer;
     RecordingDevice Device;
     std::unique_ptr<TComPortChannel> Channel;

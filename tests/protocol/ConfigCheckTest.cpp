@@ -5,6 +5,7 @@
 
 #include "config/ConfigFile.h"
 #include "protocol/Terminal.h"
+#include "support/Files.h"
 #include "support/Messages.h"
 #include "support/TempDir.h"
 
@@ -18,6 +19,7 @@ namespace dravik {
 namespace {
 
 using test::MessageOf;
+using test::ReadBytes;
 using test::W;
 
 namespace fs = std::filesystem;
@@ -25,17 +27,10 @@ namespace fs = std::filesystem;
 const fs::path DataDir = DRAVIK_TEST_DATA;
 const fs::path CorpusDir = DataDir / ".." / "fuzz" / "corpus";
 
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The script lines of a text file, split as the script fuzzer splits them.
 TTerminalConfig ScriptOf(const fs::path& path) {
     TTerminalConfig config;
-    std::istringstream text(Slurp(path));
+    std::istringstream text(ReadBytes(path));
     for (std::string line; std::getline(text, line);) {
         config.Script.Add(line);
     }
@@ -48,7 +43,7 @@ std::vector<std::pair<std::string, TTerminalConfig>> Configurations() {
         for (const auto& entry : fs::directory_iterator(dir)) {
             TTerminalConfig config;
             const std::string name = entry.path().filename().string();
-            if (MessageOf([&] { FillConfig(ParseConfigText(Slurp(entry.path())), config); }) ==
+            if (MessageOf([&] { FillConfig(ParseConfigText(ReadBytes(entry.path())), config); }) ==
                 "<no exception>") {
                 out.emplace_back(name, config);
             }
@@ -63,7 +58,7 @@ std::vector<std::pair<std::string, TTerminalConfig>> Configurations() {
 TEST(ConfigCheck, CheckAndWriteAgreeOnEveryFileOfTheDataAndTheCorpora) {
     test::TempDir dir;
     TTerminal terminal;
-    terminal.Resolver = [](int32_t) { return std::string("/nonexistent/tty"); };
+    terminal.Resolver = FixedDevice("/nonexistent/tty");
     const auto configurations = Configurations();
     ASSERT_GE(configurations.size(), 5u);
     size_t refused = 0;

@@ -4,6 +4,7 @@
 #include "base/Cancellation.h"
 #include "base/Clock.h"
 #include "protocol/Terminal.h"
+#include "support/Files.h"
 #include "support/Frames.h"
 #include "support/Messages.h"
 #include "support/PseudoTerminal.h"
@@ -29,6 +30,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 using test::MessageOf;
+using test::ReadBytes;
 using test::W;
 
 constexpr const char* NoException = "<no exception>";
@@ -96,16 +98,13 @@ protected:
     void SetUp() override { Use(Line.SlavePath()); }
 
     void Use(const std::string& path) {
-        Terminal.Resolver = [path](int32_t) { return path; };
+        Terminal.Resolver = FixedDevice(path);
         Terminal.Cancellation = &Cancellation;
     }
 
     std::string Log() {
         Terminal.Disconnect();
-        std::ifstream in("port1.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return ReadBytes("port1.log");
     }
 };
 

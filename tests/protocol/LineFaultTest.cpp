@@ -6,6 +6,7 @@
 #include "base/Clock.h"
 #include "base/SystemError.h"
 #include "protocol/Terminal.h"
+#include "support/Files.h"
 #include "support/Messages.h"
 #include "support/PseudoTerminal.h"
 #include "support/TempDir.h"
@@ -24,6 +25,7 @@ namespace dravik {
 namespace {
 
 using test::MessageOf;
+using test::ReadBytes;
 using test::TBytes;
 using test::TPeerReply;
 using test::TRegisterPeer;
@@ -91,7 +93,7 @@ protected:
 
     void SetUp() override {
         Plug();
-        Terminal.Resolver = [device = Device](int32_t) { return device; };
+        Terminal.Resolver = FixedDevice(Device);
     }
 
     // A controller plugged in afresh: a new line behind the same device name.
@@ -111,10 +113,7 @@ protected:
     }
 
     static std::vector<std::string> LogBodies() {
-        std::ifstream in(LogName, std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        const std::string log = text.str();
+        const std::string log = ReadBytes(LogName);
         EXPECT_TRUE(log.size() >= 2 && log.substr(log.size() - 2) == "\r\n") << "last line cut";
         std::vector<std::string> bodies;
         size_t start = 0;

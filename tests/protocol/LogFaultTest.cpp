@@ -71,7 +71,7 @@ protected:
 
     void SetUp() override {
         const std::string link = Sim.Link();
-        Terminal.Resolver = [link](int32_t) { return link; };
+        Terminal.Resolver = FixedDevice(link);
     }
 
     static TTerminalConfig Sample() {

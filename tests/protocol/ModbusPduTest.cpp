@@ -1,5 +1,7 @@
 #include "protocol/ModbusPdu.h"
 
+#include "support/Frames.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,13 +11,7 @@
 namespace dravik {
 namespace {
 
-std::vector<uint8_t> Bytes(const std::string& hex) {
-    std::vector<uint8_t> out;
-    for (size_t i = 0; i + 1 < hex.size() + 1; i += 3) {
-        out.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
+using test::HexBytes;
 
 uint16_t Crc(const std::vector<uint8_t>& bytes) {
     uint16_t crc = 0xFFFF;
@@ -35,7 +31,7 @@ struct CrcRow {
 class CrcTable : public testing::TestWithParam<CrcRow> {};
 
 TEST_P(CrcTable, MatchesTheModbusChecksum) {
-    EXPECT_EQ(Crc(Bytes(GetParam().Frame)), GetParam().Expected) << GetParam().Frame;
+    EXPECT_EQ(Crc(HexBytes(GetParam().Frame)), GetParam().Expected) << GetParam().Frame;
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, CrcTable,
@@ -60,7 +56,7 @@ TEST(ModbusPdu, PutsBigEndianAndCutsToWidth) {
     pdu.PutValue(0x0A0B0C, 3);
     EXPECT_EQ(pdu.Size, 10);
     EXPECT_EQ(pdu.Cursor, 10);
-    const std::vector<uint8_t> expected = Bytes("01 2C 2C 12 34 56 78 0A 0B 0C");
+    const std::vector<uint8_t> expected = HexBytes("01 2C 2C 12 34 56 78 0A 0B 0C");
     EXPECT_EQ(std::vector<uint8_t>(pdu.Buffer.begin(), pdu.Buffer.begin() + 10), expected);
 }
 

@@ -6,6 +6,7 @@
 #include "base/Text.h"
 #include "protocol/RegisterMap.h"
 #include "protocol/Terminal.h"
+#include "support/Files.h"
 #include "support/Messages.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
@@ -24,6 +25,7 @@ namespace dravik {
 namespace {
 
 using test::MessageOf;
+using test::ReadBytes;
 using test::W;
 
 constexpr const char* NoException = "<no exception>";
@@ -236,10 +238,7 @@ protected:
     // What this cycle added to the link log: exactly one block, from its header to its closing
     // line.
     void ExpectOneCompleteBlock() {
-        std::ifstream in("port1.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        const std::string all = text.str();
+        const std::string all = ReadBytes("port1.log");
         ASSERT_GE(all.size(), LogRead);
         const std::string added = all.substr(LogRead);
         LogRead = all.size();
@@ -271,7 +270,7 @@ TEST_F(SoakTest, EveryCycleEndsInTheExactConfigurationOrItsMessage) {
         options.insert(options.end(), arguments.begin(), arguments.end());
         test::Simulator sim(options);
         const std::string link = sim.Link();
-        Terminal.Resolver = [link](int32_t) { return link; };
+        Terminal.Resolver = FixedDevice(link);
         const std::map<int, uint16_t> before = sim.State();
 
         const TTerminalConfig written = RandomConfig();

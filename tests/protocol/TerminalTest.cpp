@@ -3,6 +3,7 @@
 #include "protocol/Terminal.h"
 
 #include "link/OperationStatus.h"
+#include "support/Files.h"
 #include "support/Frames.h"
 #include "support/Messages.h"
 #include "support/PseudoTerminal.h"
@@ -21,6 +22,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using test::Framed;
 using test::MessageOf;
+using test::ReadBytes;
 using test::W;
 
 constexpr size_t ReadRequestLength = 8; // address, function, start, count, CRC
@@ -76,15 +78,12 @@ protected:
 
     void SetUp() override {
         const std::string path = Line.SlavePath();
-        Terminal.Resolver = [path](int32_t) { return path; };
+        Terminal.Resolver = FixedDevice(path);
     }
 
     std::string Log() {
         Terminal.Disconnect();
-        std::ifstream in("port1.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
+        return ReadBytes("port1.log");
     }
 
     static int Count(const std::string& text, const std::string& what) {
@@ -330,12 +329,12 @@ TEST_F(TerminalTest, CountsOutsideModbusLimitsAreRefusedBeforeSending) {
 }
 
 TEST_F(TerminalTest, AFailedConnectLeavesAChannelThatTheNextConnectReplaces) {
-    Terminal.Resolver = [](int32_t) { return std::string("/nonexistent/tty"); };
+    Terminal.Resolver = FixedDevice("/nonexistent/tty");
     EXPECT_EQ(MessageOf([&] { Terminal.Connect(); }), "COM1: No such file or directory");
     EXPECT_TRUE(Terminal.IsConnected());
     EXPECT_EQ(Terminal.ReplyTimeout, 0);
     const std::string path = Line.SlavePath();
-    Terminal.Resolver = [path](int32_t) { return path; };
+    Terminal.Resolver = FixedDevice(path);
     EXPECT_EQ(MessageOf([&] { Terminal.Connect(); }), "<no exception>");
     EXPECT_EQ(Terminal.ReplyTimeout, 500);
 }

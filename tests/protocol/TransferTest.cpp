@@ -1,6 +1,7 @@
 // Whole configurations between the master and dravik_sim, whose registers libmodbus serves:
 // the raw registers after a write are the controller's view, not our own unpacking.
 #include "protocol/Terminal.h"
+#include "support/Files.h"
 #include "support/Messages.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
@@ -16,6 +17,7 @@ namespace dravik {
 namespace {
 
 using test::MessageOf;
+using test::ReadBytes;
 using test::W;
 
 class TransferTest : public ::testing::Test {
@@ -25,7 +27,7 @@ protected:
 
     void Attach(const test::Simulator& sim) {
         const std::string link = sim.Link();
-        Terminal.Resolver = [link](int32_t) { return link; };
+        Terminal.Resolver = FixedDevice(link);
     }
 
     static TTerminalConfig Sample() {
@@ -45,12 +47,7 @@ protected:
         return count;
     }
 
-    static std::string Log() {
-        std::ifstream in("port1.log", std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    static std::string Log() { return ReadBytes("port1.log"); }
 };
 
 TEST_F(TransferTest, AWriteLandsInTheControllersRegistersAndReadsBack) {

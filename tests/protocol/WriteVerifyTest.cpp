@@ -58,9 +58,7 @@ protected:
     test::PseudoTerminal Line;
     TTerminal Terminal;
 
-    void SetUp() override {
-        Terminal.Resolver = [path = Line.SlavePath()](int32_t) { return path; };
-    }
+    void SetUp() override { Terminal.Resolver = FixedDevice(Line.SlavePath()); }
 };
 
 TEST_F(WriteVerifyTest, AValidWriteSendsTheSameWritesAndThenReadsEachBlockBack) {

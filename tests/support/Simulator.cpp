@@ -1,6 +1,5 @@
 #include "support/Simulator.h"
 
-#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <signal.h>
@@ -17,13 +16,8 @@ constexpr int StartDeadlineMs = 20000;
 } // namespace
 
 Simulator::Simulator(std::vector<std::string> arguments) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "dravik-sim-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    Dir = pattern;
-    LinkPath = Dir + "/ttySIM";
-    StateFile = Dir + "/state.txt";
+    LinkPath = Folder.File("ttySIM");
+    StateFile = Folder.File("state.txt");
     bool hasState = false;
     for (size_t i = 0; i + 1 < arguments.size(); ++i) {
         if (arguments[i] == "--state") {
@@ -74,9 +68,7 @@ Simulator::Simulator(std::vector<std::string> arguments) {
 }
 
 Simulator::~Simulator() {
-    Stop();
-    std::error_code ignored;
-    std::filesystem::remove_all(Dir, ignored);
+    Stop(); // the folder goes after the simulator that writes into it
 }
 
 std::map<int, uint16_t> Simulator::State() const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TempFolder.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -26,7 +28,7 @@ public:
     int Stop();
 
 private:
-    std::string Dir;
+    TTempFolder Folder;
     std::string LinkPath;
     std::string StateFile;
     pid_t Pid = -1;

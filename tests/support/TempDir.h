@@ -1,5 +1,7 @@
 #pragma once
 
+#include "support/TempFolder.h"
+
 #include <string>
 
 namespace dravik::test {
@@ -13,11 +15,11 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
-    const std::string& Path() const { return Dir; }
-    std::string File(const std::string& name) const { return Dir + "/" + name; }
+    const std::string& Path() const { return Folder.Path; }
+    std::string File(const std::string& name) const { return Folder.File(name); }
 
 private:
-    std::string Dir;
+    TTempFolder Folder;
     std::string Previous;
 };
 

@@ -2,6 +2,7 @@
 // the command ends in order (exit status 128 + the signal, the link log block complete, the
 // line free for the next user) and every text keeps its code page.
 #include "base/Text.h"
+#include "support/Files.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
 
@@ -27,13 +28,6 @@ namespace {
 constexpr int DeadlineMs = 10000;
 constexpr int StepMs = 20;
 constexpr uid_t Nobody = 65534;
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 int Count(const std::string& text, const std::string& what) {
     int n = 0;
@@ -78,7 +72,7 @@ int AwaitExit(pid_t pid) {
 
 bool AwaitInFile(const std::string& path, const std::string& what) {
     for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
-        if (Slurp(path).find(what) != std::string::npos) {
+        if (ReadBytes(path).find(what) != std::string::npos) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
@@ -149,8 +143,8 @@ TEST_F(CliInterruptTest, ASignalEndsTheCommandInOrderWithItsOwnStatus) {
             std::this_thread::sleep_for(std::chrono::milliseconds(s.afterOpenMs));
             ::kill(cli, c.signal);
             EXPECT_EQ(AwaitExit(cli), c.status);
-            EXPECT_EQ(Slurp("cli.err"), "Прервано.\n");
-            const std::string log = Slurp("port1.log");
+            EXPECT_EQ(ReadBytes("cli.err"), "Прервано.\n");
+            const std::string log = ReadBytes("port1.log");
             const size_t interrupted = log.find(Cp1251("  i Прервано пользователем\r\n"));
             const size_t closed = log.find(Cp1251("  i COM1 закрыт\r\n"));
             ASSERT_NE(interrupted, std::string::npos) << log;
@@ -176,8 +170,8 @@ TEST_F(CliInterruptTest, AFailedOpenInARussianLocaleKeepsEachTextsCodePage) {
     }
     // The system's Russian text, in UTF-8 on the terminal and in Windows-1251 in the log.
     const std::string russian = "COM1: Нет такого файла или каталога";
-    EXPECT_EQ(Slurp("cli.err"), russian + ".\n");
-    EXPECT_NE(Slurp("port1.log").find(Cp1251(russian) + "\r\n"), std::string::npos);
+    EXPECT_EQ(ReadBytes("cli.err"), russian + ".\n");
+    EXPECT_NE(ReadBytes("port1.log").find(Cp1251(russian) + "\r\n"), std::string::npos);
 }
 
 } // namespace

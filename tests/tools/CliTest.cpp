@@ -1,5 +1,6 @@
 // dravik_cli as a technician runs it: each subcommand against dravik_sim, its exit codes and
 // its messages in UTF-8.
+#include "support/Files.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
 
@@ -22,18 +23,11 @@ struct CliRun {
     std::string err;
 };
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 CliRun Cli(const std::string& arguments) {
     const std::string command =
         std::string(DRAVIK_BIN_DIR) + "/dravik_cli " + arguments + " >cli.out 2>cli.err";
     const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, Slurp("cli.out"), Slurp("cli.err")};
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadBytes("cli.out"), ReadBytes("cli.err")};
 }
 
 const char* const GoodCfg = "<?xml version=\"1.0\"?>\r\n<configure><tanks>"
@@ -59,8 +53,8 @@ TEST_F(CliTest, ReadsToStandardOutputAndToAFile) {
 
     const CliRun toFile = Cli("read --port 7 --device " + sim.Link() + " -o saved.cfg");
     EXPECT_EQ(toFile.status, 0) << toFile.err;
-    EXPECT_EQ(Slurp("saved.cfg"), toStdout.out);
-    EXPECT_NE(Slurp("port7.log").find("COM7"), std::string::npos); // the number names the log
+    EXPECT_EQ(ReadBytes("saved.cfg"), toStdout.out);
+    EXPECT_NE(ReadBytes("port7.log").find("COM7"), std::string::npos); // the number names the log
 }
 
 TEST_F(CliTest, WritesAFileToTheControllerAndReadsTheSameBack) {
@@ -137,7 +131,7 @@ TEST_F(CliTest, RunningOutOfMemoryEndsWithAMessageAndStatusOne) {
     const int raw = std::system(limited.c_str());
     ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
     EXPECT_EQ(WEXITSTATUS(raw), 1);
-    EXPECT_EQ(Slurp("cli.err"), "dravik_cli: out of memory\n");
+    EXPECT_EQ(ReadBytes("cli.err"), "dravik_cli: out of memory\n");
 }
 
 TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {
@@ -196,7 +190,7 @@ TEST_F(CliTest, VerifyAgreesAfterAWriteAndReportsAChangedRegisterWithStatusThree
     const CliRun differs = Cli("verify good.cfg --port 4 --device " + sim.Link());
     EXPECT_EQ(differs.status, 3) << differs.err;
     EXPECT_EQ(differs.out, "Резервуар 1, Hmin: ожидалось 10, в контроллере 20\n");
-    EXPECT_NE(Slurp("port4.log").find("COM4"), std::string::npos); // the read-backs are logged
+    EXPECT_NE(ReadBytes("port4.log").find("COM4"), std::string::npos); // the read-backs are logged
 
     // A file that write would refuse has nothing to compare: the operation fails.
     Write("bad.cfg", "<configure><script><item> 04</item></script></configure>");

@@ -107,7 +107,7 @@ TEST_F(ConnDialog, StoresTheLowEightBitsOfTheNumberAndWritesTheSettings) {
 
 TEST_F(ConnDialog, ConfirmingFreesAChannelLeftOpen) {
     PseudoTerminal line;
-    Window->Terminal->Resolver = [&](int32_t) { return line.SlavePath(); };
+    Window->Terminal->Resolver = FixedDevice(line.SlavePath());
     Window->Terminal->Connect();
     ASSERT_TRUE(Window->Terminal->IsConnected());
     RunDialog([](TfmConn& dialog) { QTest::keyClick(dialog.eComPort, Qt::Key_Return); });

@@ -22,7 +22,7 @@ protected:
     // The configuration the simulator holds, read by a terminal of its own.
     TTerminalConfig HeldBy(const Simulator& simulator) {
         TTerminal terminal;
-        terminal.Resolver = [&](int32_t) { return simulator.Link(); };
+        terminal.Resolver = FixedDevice(simulator.Link());
         TTerminalConfig config;
         terminal.ReadConfig(config);
         return config;

@@ -1,5 +1,6 @@
 #include "WindowFixture.h"
 #include "config/ConfigFile.h"
+#include "support/Files.h"
 #include "ui/FileDialogs.h"
 
 #include <fstream>
@@ -88,8 +89,7 @@ TEST_F(FileCommands, LoadAndSaveWithoutEditsKeepEveryByteOfTheScriptLines) {
     Choose(Dir.File("again.cfg"));
     Press(Window->acWriteToFile);
     ASSERT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
-    std::ifstream again(Dir.File("again.cfg"), std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), written);
+    EXPECT_EQ(ReadBytes(Dir.File("again.cfg")), written);
 }
 
 TEST_F(FileCommands, AScriptTextEndingInALineBreakSavesNoEmptyLine) {

@@ -171,7 +171,7 @@ void SetUpTerminal(TTerminal& terminal, const Options& o) {
     terminal.Cancellation = &Interruption;
     if (!o.device.empty()) {
         const std::string device = o.device;
-        terminal.Resolver = [device](int32_t) { return device; };
+        terminal.Resolver = FixedDevice(device);
     } else {
         terminal.Resolver = MakePortResolver(settings);
     }

@@ -7,12 +7,6 @@
 
 namespace {
 
-constexpr int MaskRegister = 32;
-constexpr int ThresholdFirst = 36;
-constexpr int ThresholdLast = 67;
-constexpr int ScriptFirst = 256;
-constexpr int ScriptLast = 355;
-
 struct Tank {
     int index, hmin, hmax, hhigh;
 };

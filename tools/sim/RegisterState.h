@@ -8,6 +8,14 @@
 // The controller's holding registers: 32 (tank mask), 36..67 (thresholds), 256..355 (script).
 class RegisterState {
 public:
+    static constexpr int MaskRegister = 32;
+    static constexpr int ThresholdFirst = 36;
+    static constexpr int ThresholdLast = 67;
+    static constexpr int ScriptFirst = 256;
+    static constexpr int ScriptLast = 355;
+    static constexpr int FirstServed = MaskRegister;
+    static constexpr int LastServed = ScriptLast;
+
     static bool Served(int address);
     // A request for count registers from start touches only served registers.
     static bool RangeServed(int start, int count);

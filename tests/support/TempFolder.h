@@ -1,20 +1,27 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
+#include <stdexcept>
 #include <string>
 
 namespace dravik::test {
 
-// A fresh folder for one test, removed with everything in it afterwards.
+// A fresh folder for one test, removed with everything in it afterwards. When no folder can be
+// made it throws: a test must never go on writing beside the root or the current directory.
 class TTempFolder {
 public:
-    TTempFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "dravik_XXXXXX").string();
-        Path = ::mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
+    explicit TTempFolder(
+        const std::filesystem::path& base = std::filesystem::temp_directory_path()) {
+        std::string pattern = (base / "dravik-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot make a temporary folder " + pattern + ": " +
+                                     std::strerror(errno));
+        }
+        Path = pattern;
     }
     ~TTempFolder() {
         std::error_code ignored;
@@ -36,14 +43,5 @@ public:
 
     std::string Path;
 };
-
-inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 } // namespace dravik::test
