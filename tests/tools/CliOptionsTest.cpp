@@ -5,6 +5,8 @@
 #include "support/Simulator.h"
 #include "support/TempDir.h"
 
+#include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +14,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -20,6 +23,8 @@ namespace dravik::test {
 namespace {
 
 constexpr uid_t Nobody = 65534;
+constexpr int DeadlineMs = 10000;
+constexpr int StepMs = 20;
 
 struct CliRun {
     int status;
@@ -41,6 +46,24 @@ bool Exists(const std::string& path) {
 
 // dravik_cli with standard input from input and standard output to output, run by prefix (an
 // environment, another user) when one is given.
+// Whether process pid has come to handle signal, within a generous deadline.
+bool AwaitHandler(pid_t pid, int signal) {
+    const std::string status = "/proc/" + std::to_string(pid) + "/status";
+    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
+        std::ifstream in(status);
+        for (std::string line; std::getline(in, line);) {
+            if (line.starts_with("SigCgt:") &&
+                (std::stoull(line.substr(line.find_first_not_of(" \t", 7)), nullptr, 16) >>
+                     (signal - 1) &
+                 1) != 0) {
+                return true;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
+    }
+    return false;
+}
+
 // Standard error goes to cli.err in the current directory, wherever prefix goes.
 CliRun Cli(const std::string& arguments, const std::string& input = "/dev/null",
            const std::string& output = "cli.out", const std::string& prefix = "") {
@@ -167,6 +190,31 @@ TEST_F(CliOptionsTest, ADashIsStandardInputOrStandardOutput) {
     ASSERT_EQ(Cli("read -o saved.cfg" + device).status, 0);
     EXPECT_EQ(read.out, Slurp("saved.cfg"));
     EXPECT_FALSE(Exists("-")); // no file of that name anywhere
+}
+
+TEST_F(CliOptionsTest, ASignalEndsTheWaitForStandardInput) {
+    int input[2];
+    ASSERT_EQ(::pipe(input), 0);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(input[0], STDIN_FILENO);
+        ::close(input[1]);
+        ::freopen("cli.err", "w", stderr);
+        const std::string program = std::string(DRAVIK_BIN_DIR) + "/dravik_cli";
+        ::execl(program.c_str(), program.c_str(), "check", "-", nullptr);
+        ::_exit(127);
+    }
+    ::close(input[0]);
+    ASSERT_EQ(::write(input[1], "<configure>", 11), 11); // and the rest never comes
+    ASSERT_TRUE(AwaitHandler(pid, SIGINT));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100)); // let it wait in the read
+    ::kill(pid, SIGINT);
+    int raw = 0;
+    ASSERT_EQ(::waitpid(pid, &raw, 0), pid);
+    ::close(input[1]);
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 130);
+    EXPECT_EQ(Slurp("cli.err"), "Прервано.\n");
 }
 
 TEST_F(CliOptionsTest, AFullStandardOutputFailsWithItsReason) {

@@ -21,6 +21,9 @@ std::string ReadStandardInput(const TCancellation& cancellation) {
     std::string bytes;
     char chunk[ReadChunk];
     for (;;) {
+        if (cancellation.IsCancelled()) {
+            throw TCancelled();
+        }
         const ssize_t got = ::read(STDIN_FILENO, chunk, sizeof chunk);
         if (got > 0) {
             bytes.append(chunk, static_cast<size_t>(got));
@@ -28,8 +31,6 @@ std::string ReadStandardInput(const TCancellation& cancellation) {
             return bytes;
         } else if (errno != EINTR) {
             throw Exception(Format(CannotReadInput, SystemText(errno).c_str()));
-        } else if (cancellation.IsCancelled()) {
-            throw TCancelled();
         }
     }
 }
