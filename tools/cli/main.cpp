@@ -4,6 +4,7 @@
 #include "base/Cancellation.h"
 #include "base/Exception.h"
 #include "base/FileSystem.h"
+#include "base/ProgramGuard.h"
 #include "base/SystemError.h"
 #include "base/Text.h"
 #include "base/Version.h"
@@ -185,9 +186,7 @@ int Run(const TOptions& o) {
     return Check(o);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     // System error texts come in the user's language and code set, and are converted from it.
     std::setlocale(LC_CTYPE, "");
     std::setlocale(LC_MESSAGES, "");
@@ -204,4 +203,10 @@ int main(int argc, char** argv) {
         Say(e.message());
         return ExitFailed;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return RunProgram("dravik_cli", [&] { return Main(argc, argv); });
 }
