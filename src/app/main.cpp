@@ -1,6 +1,7 @@
 // dravik_conf: the window with which a technician configures the tank-level controller.
 #include "ui/ApplicationTitle.h"
 #include "ui/ErrorGuard.h"
+#include "ui/QtRussian.h"
 #include "ui/UfmMain.h"
 
 #include <memory>
@@ -13,6 +14,7 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(
         dravik::ui::ApplicationTitle(QApplication::applicationFilePath()));
     // Matches the installed desktop entry, so the desktop shows its icon for the window.
+    dravik::ui::UseRussianQtTexts(application);
     QGuiApplication::setDesktopFileName(QStringLiteral("dravik_conf"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("dravik_conf")));
 

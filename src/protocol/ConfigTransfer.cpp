@@ -29,14 +29,17 @@ void TTerminal::ReadConfig(TTerminalConfig& config) {
     WithConnection(*this, [&] {
         config.Clear();
         TWords w{};
+        BeginBlock(TTransferBlock::Mask);
         ReadRegisters(MaskRegister, 1, w.data());
         for (size_t i = 0; i < TankCount; ++i) {
             config.Tanks[i].active = (w[0] >> i & 1) != 0 ? 1 : 0;
         }
+        BeginBlock(TTransferBlock::Thresholds);
         ReadRegisters(ThresholdRegister, ThresholdCount, w.data());
         for (size_t i = 0; i < TankCount; ++i) {
             UnpackTank(&w[2 * i], config.Tanks[i]);
         }
+        BeginBlock(TTransferBlock::Script);
         ReadRegisters(ScriptRegister, ScriptRegisterCount, w.data());
         DecodeScript(ScriptAreaBytes(w.data()), config.Script);
     });
@@ -47,15 +50,18 @@ void TTerminal::WriteConfig(const TTerminalConfig& config) {
         TWords w{};
         w[0] = TankMask(config);
         // The mask goes out before any threshold is validated.
+        BeginBlock(TTransferBlock::Mask);
         WriteRegisters(MaskRegister, 1, w.data());
         for (size_t i = 0; i < TankCount; ++i) {
             CheckTank(static_cast<int>(i), config.Tanks[i]);
             PackTank(config.Tanks[i], &w[2 * i]);
         }
+        BeginBlock(TTransferBlock::Thresholds);
         WriteRegisters(ThresholdRegister, ThresholdCount, w.data());
         // An empty script leaves the controller's script area as it is.
         const std::vector<uint16_t> image = ScriptImage(EncodeScript(config.Script));
         if (!image.empty()) {
+            BeginBlock(TTransferBlock::Script);
             WriteRegisters(ScriptRegister, static_cast<int32_t>(image.size()), image.data());
         }
     });

@@ -70,6 +70,7 @@ void TTerminal::Transact(int32_t expected) {
     }
     int32_t status = StatusTimeout;
     for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+        ReportAttempt(attempt);
         if (attempt > 1) {
             CurrentClock().Sleep(RetryPause);
             Channel->Log(Cp1251("Дубль ") + std::to_string(attempt), lkInfo, "", true);
@@ -192,6 +193,19 @@ void TTerminal::RaiseTransactError(int32_t code) {
         Raise(Cp1251("Неверное значение"));
     default:
         Raise(Format(Cp1251("Неизвестная ошибка: %d"), code));
+    }
+}
+
+void TTerminal::BeginBlock(TTransferBlock block) {
+    Block = block;
+    if (Progress) {
+        Progress({Block, 1});
+    }
+}
+
+void TTerminal::ReportAttempt(int attempt) const {
+    if (Progress && attempt > 1) { // the first attempt was told with its block
+        Progress({Block, attempt});
     }
 }
 

@@ -1,9 +1,11 @@
 #pragma once
 
+#include "base/Cancellation.h"
 #include "config/TerminalConfig.h"
 #include "link/ComPortChannel.h"
 #include "link/PortResolver.h"
 #include "protocol/ModbusPdu.h"
+#include "protocol/TransferStep.h"
 
 #include <cstdint>
 #include <memory>
@@ -26,10 +28,16 @@ public:
     TModbusPdu Request;
     int32_t ReplyTimeout = 0;
     std::unique_ptr<TComPortChannel> Channel;
+    // Told which block a configuration transfer begins and which attempt an exchange retries;
+    // none: nobody is told. It runs on the transfer's thread.
+    TTransferProgress Progress;
     uint8_t Port = 1;
     // How a port number becomes a device, handed in by the program (the settings' port map);
     // without one no port has a device.
     TPortResolver Resolver;
+    // A request from outside to stop the running command, handed to each channel at Connect;
+    // a cancelled command raises TCancelled once its port is closed. None: never cancelled.
+    const TCancellation* Cancellation = nullptr;
 
     void Connect();
     void Disconnect();
@@ -46,9 +54,13 @@ public:
     void WriteConfig(const TTerminalConfig& config);
 
 private:
+    void BeginBlock(TTransferBlock block);
+    void ReportAttempt(int attempt) const;
     int32_t Attempt(int32_t expected);
     int32_t FrameLength(int32_t expected) const;
     bool ResponseCrcMatches() const;
+
+    TTransferBlock Block = TTransferBlock::Mask; // the block under way, for the retries' reports
 };
 
 } // namespace dravik
