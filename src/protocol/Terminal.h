@@ -9,8 +9,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace dravik {
+
+class TAnswerReader;
 
 constexpr int RegisterBlockSize = 100; // the word array every exchange uses
 
@@ -50,13 +54,23 @@ public:
 
     // Replaces config by the controller's configuration: mask, thresholds, script.
     void ReadConfig(TTerminalConfig& config);
-    // Writes the mask, then the validated thresholds, then the script image.
+    // Checks the whole configuration before the port opens (a refusal sends nothing), writes
+    // the mask, the thresholds and the script image, and reads them back to prove them.
     void WriteConfig(const TTerminalConfig& config);
+    // Reads what a write of config would leave in the controller and names every difference
+    // (see ImageDifferences); raises, before the port opens, where the write would refuse.
+    std::vector<std::string> VerifyConfig(const TTerminalConfig& config);
+
+    // Tells Progress that a transfer begins a block (its first attempt); retries are told by
+    // Transact.
+    void BeginBlock(TTransferBlock block);
 
 private:
-    void BeginBlock(TTransferBlock block);
     void ReportAttempt(int attempt) const;
     int32_t Attempt(int32_t expected);
+    int32_t ReceiveAnswer(TAnswerReader& reader, int32_t expected);
+    int32_t RequestFrame(uint8_t* frame) const; // address, PDU and CRC; gives their count
+    void PauseBetweenAttempts();
     int32_t FrameLength(int32_t expected) const;
     bool ResponseCrcMatches() const;
 

@@ -39,11 +39,6 @@ void TControllerCommand::Run() {
 }
 
 void TControllerCommand::Report(const TTransferStep& step) {
-    // A cancelled command goes no further than the next block or attempt, even where the line
-    // itself does not look at the flag.
-    if (Cancellation.IsCancelled()) {
-        throw TCancelled();
-    }
     QMetaObject::invokeMethod(
         this, [this, step] { Handlers.Progress(step); }, Qt::QueuedConnection);
 }

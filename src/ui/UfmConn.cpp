@@ -10,20 +10,24 @@
 namespace dravik::ui {
 namespace {
 
-constexpr QSize ClientSize(248, 106);
+constexpr QSize ClientSize(248, 132);
 constexpr QRect Label4Place(16, 20, 73, 21);
 constexpr QRect ComPortPlace(96, 20, 137, 21);
 constexpr QRect DevicePlace(16, 43, 217, 26);
-constexpr QRect OkPlace(72, 72, 75, 25);
-constexpr QRect CancelPlace(160, 72, 75, 25);
+constexpr QRect SettingsPlace(16, 72, 217, 21);
+constexpr QRect OkPlace(72, 98, 75, 25);
+constexpr QRect CancelPlace(160, 98, 75, 25);
+
+const QString SettingsFileText = QStringLiteral("Хранится в %1");
 
 } // namespace
 
-TfmConn::TfmConn(QWidget* owner, TPortResolver resolver)
+TfmConn::TfmConn(QWidget* owner, TPortResolver resolver, const QString& settingsPath)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       Label4(new QLabel(QStringLiteral("COM порт:"), this)), eComPort(new NumberEdit(this)),
-      lblDevice(new QLabel(this)), btnOk(new QPushButton(QStringLiteral("OK"), this)),
+      lblDevice(new QLabel(this)), lblSettings(new QLabel(this)),
+      btnOk(new QPushButton(QStringLiteral("OK"), this)),
       Button2(new QPushButton(QStringLiteral("Отмена"), this)), Resolver(std::move(resolver)) {
     setObjectName(QStringLiteral("fmConn"));
     setWindowTitle(QStringLiteral("Настройки подключения"));
@@ -39,6 +43,14 @@ TfmConn::TfmConn(QWidget* owner, TPortResolver resolver)
     lblDevice->setGeometry(DevicePlace);
     lblDevice->setWordWrap(true);
     lblDevice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblSettings->setObjectName(QStringLiteral("lblSettings"));
+    lblSettings->setGeometry(SettingsPlace);
+    lblSettings->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A long path keeps both its ends in sight; the tooltip has it whole.
+    const QString settingsText = SettingsFileText.arg(settingsPath);
+    lblSettings->setText(lblSettings->fontMetrics().elidedText(settingsText, Qt::ElideMiddle,
+                                                               SettingsPlace.width()));
+    lblSettings->setToolTip(settingsText);
     btnOk->setObjectName(QStringLiteral("btnOk"));
     btnOk->setGeometry(OkPlace);
     btnOk->setDefault(true);

@@ -465,9 +465,9 @@ void TfmMain::ShowOutcome(const TControllerCommand& command) {
             Raise(Cp1251("Прервано.\r\nКонтроллер может теперь хранить часть новой конфигурации. "
                          "Чтение из контроллера покажет, что он хранит."));
         } catch (...) {
-            ShowLastResult(
-                (read ? QStringLiteral("Не считано %1") : QStringLiteral("Не записано %1"))
-                    .arg(time));
+            ShowLastResult((read ? QStringLiteral("Чтение не удалось %1")
+                                 : QStringLiteral("Запись не удалась %1"))
+                               .arg(time));
             throw;
         }
     }
@@ -481,7 +481,7 @@ void TfmMain::ShowOutcome(const TControllerCommand& command) {
 }
 
 void TfmMain::acConfigExecute() {
-    TfmConn fmConn(this, Terminal->Resolver);
+    TfmConn fmConn(this, Terminal->Resolver, QString::fromStdString(SettingsPath));
     fmConn.eComPort->SetNumber(Terminal->Port);
     if (fmConn.exec() != QDialog::Accepted || !fmConn.eComPort->Number()) {
         return;

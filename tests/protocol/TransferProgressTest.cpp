@@ -43,15 +43,17 @@ TEST_F(TransferProgressTest, AReadTellsEachBlockAndEveryRetryOfItsExchange) {
                                                  {Block::Script, 1}}));
 }
 
-TEST_F(TransferProgressTest, AWriteTellsTheBlocksItSends) {
+TEST_F(TransferProgressTest, AWriteTellsTheBlocksItSendsThenItsReadBack) {
     test::Simulator sim;
     Attach(sim);
     TTerminalConfig config;
     config.Tanks[0] = {1, 10, 50, 90};
     config.Script.Add(" 00");
     ASSERT_EQ(MessageOf([&] { Terminal.WriteConfig(config); }), "<no exception>");
-    EXPECT_EQ(Steps, (std::vector<TTransferStep>{
-                         {Block::Mask, 1}, {Block::Thresholds, 1}, {Block::Script, 1}}));
+    EXPECT_EQ(
+        Steps,
+        (std::vector<TTransferStep>{
+            {Block::Mask, 1}, {Block::Thresholds, 1}, {Block::Script, 1}, {Block::Verify, 1}}));
 }
 
 } // namespace

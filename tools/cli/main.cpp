@@ -1,4 +1,5 @@
 // dravik_cli: headless backup and restore of a controller's configuration.
+#include "base/Cancellation.h"
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "config/ConfigFile.h"
@@ -8,6 +9,8 @@
 #include "protocol/ScriptCodec.h"
 #include "protocol/Terminal.h"
 
+#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -22,7 +25,29 @@ using namespace dravik;
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
+constexpr int ExitDiffers = 3;
 constexpr int WordsPerLine = 8;
+constexpr int ExitSignalBase = 128; // an interrupted command exits with 128 + the signal
+constexpr int InterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The running command looks at this; the signal handlers set it and note which signal came.
+TCancellation Interruption;
+volatile sig_atomic_t InterruptSignal = 0;
+
+extern "C" void OnInterrupt(int signal) {
+    InterruptSignal = signal;
+    Interruption.Cancel();
+}
+
+// The command ends in order: the port closed and released, the link log block complete.
+void InstallInterruptHandlers() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : InterruptSignals) {
+        sigaction(signal, &action, nullptr);
+    }
+}
 
 constexpr const char* Usage =
     "Usage:\n"
@@ -30,7 +55,10 @@ constexpr const char* Usage =
     "      Read the controller's configuration and write it as a .cfg file to FILE,\n"
     "      or to standard output.\n"
     "  dravik_cli write FILE [--port N] [--device PATH]\n"
-    "      Load FILE and write it to the controller.\n"
+    "      Load FILE and write it to the controller, then read it back to prove it.\n"
+    "  dravik_cli verify FILE [--port N] [--device PATH]\n"
+    "      Read the controller and compare it with what write FILE would leave in it;\n"
+    "      print each difference on standard output.\n"
     "  dravik_cli check FILE\n"
     "      Validate FILE as write would; on success print the script registers from 256.\n"
     "\n"
@@ -43,7 +71,9 @@ constexpr const char* Usage =
     "  -o FILE        write the configuration read to FILE instead of standard output\n"
     "\n"
     "Every byte of the link is logged to port<N>.log in the current directory.\n"
-    "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+    "Exit status: 0 success (verify: the controller agrees), 1 the operation failed,\n"
+    "2 usage error, 3 verify: the controller differs; a command interrupted by SIGINT,\n"
+    "SIGTERM or SIGHUP closes the port and the log, then exits 130, 143 or 129.\n";
 
 struct UsageError {
     std::string text;
@@ -98,7 +128,7 @@ Options Parse(const std::vector<std::string>& args) {
         throw UsageError{"no command given"};
     }
     o.command = positional[0];
-    const bool wantsFile = o.command == "write" || o.command == "check";
+    const bool wantsFile = o.command == "write" || o.command == "check" || o.command == "verify";
     if (o.command != "read" && !wantsFile) {
         throw UsageError{"unknown command " + o.command};
     }
@@ -137,6 +167,7 @@ TTerminalConfig LoadFile(const std::string& path) {
 void SetUpTerminal(TTerminal& terminal, const Options& o) {
     const std::string settings = WindowSettingsPath();
     terminal.Port = o.port ? *o.port : LoadPortSetting(settings);
+    terminal.Cancellation = &Interruption;
     if (!o.device.empty()) {
         const std::string device = o.device;
         terminal.Resolver = [device](int32_t) { return device; };
@@ -164,6 +195,21 @@ int Write(const Options& o) {
     SetUpTerminal(terminal, o);
     terminal.WriteConfig(config);
     return ExitSuccess;
+}
+
+int Verify(const Options& o) {
+    const TTerminalConfig config = LoadFile(o.file);
+    TTerminal terminal;
+    SetUpTerminal(terminal, o);
+    const std::vector<std::string> differences = terminal.VerifyConfig(config);
+    for (const std::string& difference : differences) {
+        std::cout << Cp1251ToUtf8(difference) << '\n';
+    }
+    std::cout << std::flush;
+    if (!std::cout) {
+        return ExitFailed;
+    }
+    return differences.empty() ? ExitSuccess : ExitDiffers;
 }
 
 int Check(const Options& o) {
@@ -196,12 +242,19 @@ int Run(const Options& o) {
     if (o.command == "write") {
         return Write(o);
     }
+    if (o.command == "verify") {
+        return Verify(o);
+    }
     return Check(o);
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
+    // System error texts come in the user's language and code set, and are converted from it.
+    std::setlocale(LC_CTYPE, "");
+    std::setlocale(LC_MESSAGES, "");
+    InstallInterruptHandlers();
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
@@ -214,6 +267,9 @@ int main(int argc, char** argv) {
     } catch (const UsageError& e) {
         std::cerr << "dravik_cli: " << e.text << "\n\n" << Usage;
         return ExitUsage;
+    } catch (const TCancelled& e) {
+        Say(e.message());
+        return ExitSignalBase + InterruptSignal;
     } catch (const Exception& e) {
         Say(e.message());
         return ExitFailed;

@@ -1,7 +1,9 @@
 // dravik_sim: a tank-level controller on a pseudo-terminal, Modbus RTU slave 32 at 19200 8N1,
 // answered by libmodbus so that the master meets an implementation that is not its own.
 #include "RegisterState.h"
+#include "base/Version.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +44,18 @@ void OnSignal(int) {
     StopRequested = 1;
 }
 
-enum class FaultKind { Silent, BadCrc, WrongAddress, Exception, Drop, HangUp };
+enum class FaultKind {
+    Silent,
+    BadCrc,
+    WrongAddress,
+    Exception,
+    Drop,
+    HangUp,
+    Echo,
+    Late,
+    Trickle,
+    Stuck
+};
 
 struct Fault {
     FaultKind Kind;
@@ -59,6 +72,7 @@ struct Options {
 
 const char* const Usage =
     "Usage: dravik_sim --link PATH [--state FILE] [--pace] [--turnaround MS] [--fault F]...\n"
+    "       dravik_sim --help | --version\n"
     "  --link PATH      make PATH a symbolic link to the simulator's terminal; printed when ready\n"
     "  --state FILE     registers to start from, written at start, after every write and on exit;\n"
     "                   lines \"<register> 0x<value>\" for 32, 36..67 and 256..355\n"
@@ -67,6 +81,11 @@ const char* const Usage =
     "  --fault F        silent | badcrc | wrongaddr | exception=N | drop=K (ignore the first\n"
     "                   K requests) | hangup=K (answer K requests, then unplug on the next one\n"
     "                   and come back on a fresh terminal behind the same link)\n"
+    "                   | echo (return every request before anything else, as a two-wire\n"
+    "                   adapter does) | late=MS (answer MS ms after the request)\n"
+    "                   | trickle=MS (send the answer one byte every MS ms)\n"
+    "                   | stuck=R (register R keeps its value through a write that is still\n"
+    "                   acknowledged)\n"
     "Ends on SIGINT or SIGTERM.\n";
 
 [[noreturn]] void Fail(const std::string& text, int status = 1) {
@@ -112,6 +131,22 @@ Fault ParseFault(const std::string& text) {
     if (name == "hangup") {
         return withValue(FaultKind::HangUp);
     }
+    if (name == "echo" && value.empty()) {
+        return {FaultKind::Echo};
+    }
+    if (name == "late") {
+        return withValue(FaultKind::Late);
+    }
+    if (name == "trickle") {
+        return withValue(FaultKind::Trickle);
+    }
+    if (name == "stuck") {
+        const Fault stuck = withValue(FaultKind::Stuck);
+        if (!RegisterState::Served(stuck.Value)) {
+            Fail("--fault stuck wants a register of 32, 36..67 or 256..355", 2);
+        }
+        return stuck;
+    }
     Fail("unknown fault '" + text + "'", 2);
 }
 
@@ -127,6 +162,9 @@ Options ParseOptions(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::printf("dravik_sim %s\n", dravik::ProgramVersion);
             std::exit(0);
         } else if (a == "--link") {
             o.Link = value();
@@ -289,6 +327,11 @@ public:
         return Drain();
     }
 
+    uint16_t Register(int address) const { return Mapping->tab_registers[address - FirstRegister]; }
+    void SetRegister(int address, uint16_t value) {
+        Mapping->tab_registers[address - FirstRegister] = value;
+    }
+
     void Store(RegisterState& state) const {
         for (int a = FirstRegister; a < FirstRegister + RegisterSpan; ++a) {
             if (RegisterState::Served(a)) {
@@ -418,6 +461,9 @@ private:
 
     void Handle(const Bytes& frame, int64_t firstByteNs) {
         ++Requests;
+        if (Find(FaultKind::Echo) != nullptr) {
+            WriteAll(frame.data(), frame.size()); // the adapter hears its own line first
+        }
         if (const Fault* drop = Find(FaultKind::Drop); drop != nullptr && Requests <= drop->Value) {
             return;
         }
@@ -456,7 +502,12 @@ private:
         if (!RegisterState::RangeServed(start, count)) {
             return Slave.ReplyException(query, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
         }
+        const Fault* stuck = Find(FaultKind::Stuck);
+        const uint16_t kept = stuck != nullptr ? Slave.Register(stuck->Value) : 0;
         Bytes answer = Slave.Reply(query);
+        if (stuck != nullptr) {
+            Slave.SetRegister(stuck->Value, kept); // the write is acknowledged all the same
+        }
         if (function == WriteMultiple && !answer.empty() && (answer[1] & 0x80) == 0) {
             SaveState(); // so that a test or a demo sees a write without stopping the simulator
         }
@@ -477,17 +528,31 @@ private:
     }
 
     void Send(const Bytes& answer, size_t requestLength, int64_t firstByteNs) {
-        if (!Opts.Pace) {
+        const Fault* late = Find(FaultKind::Late);
+        const Fault* trickle = Find(FaultKind::Trickle);
+        if (!Opts.Pace && late == nullptr && trickle == nullptr) {
             WriteAll(answer.data(), answer.size());
             return;
         }
-        // The request takes its wire time to arrive, then the controller turns the line round.
-        int64_t at = firstByteNs + static_cast<int64_t>(requestLength) * ByteNs +
-                     static_cast<int64_t>(Opts.TurnaroundMs) * NsPerMs;
+        int64_t at = NowNs();
+        int64_t gap = 0;
+        if (Opts.Pace) {
+            // The request takes its wire time to arrive, then the controller turns the line
+            // round.
+            at = firstByteNs + static_cast<int64_t>(requestLength) * ByteNs +
+                 static_cast<int64_t>(Opts.TurnaroundMs) * NsPerMs;
+            gap = ByteNs;
+        }
+        if (late != nullptr) {
+            at = std::max(at, firstByteNs + static_cast<int64_t>(late->Value) * NsPerMs);
+        }
+        if (trickle != nullptr) {
+            gap = static_cast<int64_t>(trickle->Value) * NsPerMs;
+        }
         for (uint8_t byte : answer) {
             SleepUntil(at);
             WriteAll(&byte, 1);
-            at += ByteNs;
+            at += gap;
         }
         SleepUntil(at); // the last byte leaves the wire before the next request is heard
     }
