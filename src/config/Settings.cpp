@@ -80,8 +80,15 @@ void SavePortSetting(const std::string& settingsPath, uint8_t port) {
     const bool readable = content.Error == 0 || (!content.Opened && content.Error == ENOENT);
     TIniFile settings(content.Bytes);
     settings.Write(ConnectionSection, PortKey, std::to_string(port));
-    if (!readable || TryReplaceFile(settingsPath, settings.Text()).Failed != TReplaceStep::Done) {
+    if (!readable) {
         Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()));
+    }
+    const TReplaceOutcome outcome = TryReplaceFile(settingsPath, settings.Text());
+    if (outcome.Failed != TReplaceStep::Done) {
+        // Only the folder's lack is told: it is the one the user would not guess.
+        const bool folder = outcome.Failed == TReplaceStep::FolderLocked;
+        Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()) +
+              (folder ? ". " + ReplaceFailureReason(outcome) : std::string()));
     }
 }
 

@@ -1,6 +1,7 @@
 // dravik_cli: headless backup and restore of a controller's configuration.
 #include "base/Cancellation.h"
 #include "base/Exception.h"
+#include "base/ProgramGuard.h"
 #include "base/Text.h"
 #include "config/ConfigFile.h"
 #include "config/Settings.h"
@@ -248,9 +249,7 @@ int Run(const Options& o) {
     return Check(o);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     // System error texts come in the user's language and code set, and are converted from it.
     std::setlocale(LC_CTYPE, "");
     std::setlocale(LC_MESSAGES, "");
@@ -274,4 +273,10 @@ int main(int argc, char** argv) {
         Say(e.message());
         return ExitFailed;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return RunProgram("dravik_cli", [&] { return Main(argc, argv); });
 }
