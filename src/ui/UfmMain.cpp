@@ -50,7 +50,7 @@ constexpr std::array<int, TankTableModel::ColumnCount> ColumnWidths = {20, 20, 1
 constexpr int PageNumberRole = Qt::UserRole;
 constexpr uint8_t PortMask = 0xFF;
 
-constexpr int DeviceTextWidth = 110; // a long device name is shortened in its middle
+constexpr int DeviceTextWidth = 70; // a long device name is shortened in its middle
 const QString TimeFormat = QStringLiteral("HH:mm:ss");
 
 // A separator of eight pixels, as narrow as the toolbar's own.
