@@ -35,6 +35,8 @@ echo "=== allocations of one exchange" >&2
 if [ -x "${bin}/bench_window" ]; then
     echo "=== the window's start" >&2
     "${bin}/bench_window" "${runs}" | row
+    echo "=== the window's event loop during controller commands" >&2
+    "${bin}/bench_window_stall" "${runs}" | row
 else
     echo "| 6 | window: start to first frame, memory at rest | not measured | — | — | — |" \
         "the window is not built (DRAVIK_BUILD_GUI is OFF) |" | row
@@ -86,6 +88,10 @@ EOF
   ones that fit in a string's own buffer need no allocation.
 - The window is started on Qt's offscreen platform: the time runs from the fork of its process to
   the end of its first paint; the memory is its resident set 500 ms later.
+- The window's stall is the largest gap between two ticks of a 1 ms timer on its user-interface
+  thread while a write to the paced simulator, or a read from a silent one, runs on the command's
+  own thread. A blocking command would stall the loop for the command's whole length, shown
+  beside it.
 - The codec and `.cfg` rows come from Google Benchmark. The generated scripts fill the script area
   with three-byte commands and go on with comment lines; the `.cfg` files carry the worked
   example's tanks and the script. "Per script line beyond the first case" is the growth of the

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ pkg-config
     libgtest-dev libgmock-dev
-    qt6-base-dev
+    qt6-base-dev qt6-translations-l10n
     libmodbus-dev
     clang libclang-rt-14-dev
     libbenchmark-dev mbpoll

@@ -7,6 +7,7 @@
 #include "link/LinkLog.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/ErrorGuard.h"
+#include "ui/QtRussian.h"
 #include "ui/UfmMain.h"
 
 #include <memory>
@@ -25,6 +26,7 @@ int Main(int argc, char* argv[]) {
     QApplication::setApplicationName(
         dravik::ui::ApplicationTitle(QApplication::applicationFilePath()));
     // Matches the installed desktop entry, so the desktop shows its icon for the window.
+    dravik::ui::UseRussianQtTexts(application);
     QGuiApplication::setDesktopFileName(QStringLiteral("dravik_conf"));
     QApplication::setWindowIcon(dravik::app::ProgramIcon());
 

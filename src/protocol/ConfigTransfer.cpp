@@ -27,10 +27,13 @@ void WithConnection(TTerminal& terminal, F&& exchanges) {
 }
 
 void SendImage(TTerminal& terminal, const TWriteImage& image) {
+    terminal.BeginBlock(TTransferBlock::Mask);
     terminal.WriteRegisters(MaskRegister, 1, &image.Mask);
+    terminal.BeginBlock(TTransferBlock::Thresholds);
     terminal.WriteRegisters(ThresholdRegister, ThresholdCount, image.Thresholds.data());
     // An empty script leaves the controller's script area as it is.
     if (!image.Script.empty()) {
+        terminal.BeginBlock(TTransferBlock::Script);
         terminal.WriteRegisters(ScriptRegister, static_cast<int32_t>(image.Script.size()),
                                 image.Script.data());
     }
@@ -39,6 +42,7 @@ void SendImage(TTerminal& terminal, const TWriteImage& image) {
 // The registers that sent covers, as the controller holds them now.
 TWriteImage ReadBack(TTerminal& terminal, const TWriteImage& sent) {
     TWriteImage held;
+    terminal.BeginBlock(TTransferBlock::Verify);
     terminal.ReadRegisters(MaskRegister, 1, &held.Mask);
     terminal.ReadRegisters(ThresholdRegister, ThresholdCount, held.Thresholds.data());
     held.Script.resize(sent.Script.size());
@@ -66,14 +70,17 @@ void TTerminal::ReadConfig(TTerminalConfig& config) {
     WithConnection(*this, [&] {
         config.Clear();
         TWords w{};
+        BeginBlock(TTransferBlock::Mask);
         ReadRegisters(MaskRegister, 1, w.data());
         for (size_t i = 0; i < TankCount; ++i) {
             config.Tanks[i].active = (w[0] >> i & 1) != 0 ? 1 : 0;
         }
+        BeginBlock(TTransferBlock::Thresholds);
         ReadRegisters(ThresholdRegister, ThresholdCount, w.data());
         for (size_t i = 0; i < TankCount; ++i) {
             UnpackTank(&w[2 * i], config.Tanks[i]);
         }
+        BeginBlock(TTransferBlock::Script);
         ReadRegisters(ScriptRegister, ScriptRegisterCount, w.data());
         DecodeScript(ScriptAreaBytes(w.data()), config.Script);
     });

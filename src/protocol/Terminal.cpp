@@ -79,6 +79,7 @@ void TTerminal::Transact(int32_t expected) {
         if (attempt > 1) {
             PauseBetweenAttempts();
             Channel->Log(Cp1251("Дубль ") + std::to_string(attempt), lkInfo, "", true);
+            ReportAttempt(attempt);
         }
         status = Attempt(expected);
         if (status >= 0) {
@@ -225,6 +226,19 @@ void TTerminal::RaiseTransactError(int32_t code) {
         Raise(Cp1251("Неверное значение"));
     default:
         Raise(Format(Cp1251("Неизвестная ошибка: %d"), code));
+    }
+}
+
+void TTerminal::BeginBlock(TTransferBlock block) {
+    Block = block;
+    if (Progress) {
+        Progress({Block, 1});
+    }
+}
+
+void TTerminal::ReportAttempt(int attempt) const {
+    if (Progress) {
+        Progress({Block, attempt});
     }
 }
 

@@ -5,6 +5,7 @@
 #include "config/TerminalConfig.h"
 #include "link/ComPortChannel.h"
 #include "protocol/ModbusPdu.h"
+#include "protocol/TransferStep.h"
 
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,9 @@ public:
     TModbusPdu Request;
     int32_t ReplyTimeout = 0;
     std::unique_ptr<TComPortChannel> Channel;
+    // Told which block a configuration transfer begins and which attempt an exchange retries;
+    // none: nobody is told. It runs on the transfer's thread.
+    TTransferProgress Progress;
     uint8_t Port = 1;
     // How a port number becomes a device, handed in by the program (the settings' port map);
     // without one no port has a device.
@@ -57,13 +61,20 @@ public:
     // (see ImageDifferences); raises, before the port opens, where the write would refuse.
     std::vector<std::string> VerifyConfig(const TTerminalConfig& config);
 
+    // Tells Progress that a transfer begins a block (its first attempt); retries are told by
+    // Transact.
+    void BeginBlock(TTransferBlock block);
+
 private:
+    void ReportAttempt(int attempt) const;
     int32_t Attempt(int32_t expected);
     int32_t ReceiveAnswer(TAnswerReader& reader, int32_t expected);
     int32_t RequestFrame(uint8_t* frame) const; // address, PDU and CRC; gives their count
     void PauseBetweenAttempts();
     int32_t FrameLength(int32_t expected) const;
     bool ResponseCrcMatches() const;
+
+    TTransferBlock Block = TTransferBlock::Mask; // the block under way, for the retries' reports
 };
 
 } // namespace dravik

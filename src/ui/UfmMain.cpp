@@ -1,6 +1,9 @@
 #include "ui/UfmMain.h"
 
+#include "base/Exception.h"
+#include "base/Text.h"
 #include "config/ConfigFile.h"
+#include "ui/CommandProgress.h"
 #include "ui/ErrorGuard.h"
 #include "ui/NumberEdit.h"
 #include "ui/ScriptEditorText.h"
@@ -14,14 +17,18 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QStackedWidget>
 #include <QTableView>
+#include <QTime>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -43,6 +50,9 @@ constexpr std::array<int, TankTableModel::ColumnCount> ColumnWidths = {20, 20, 1
 constexpr int PageNumberRole = Qt::UserRole;
 constexpr uint8_t PortMask = 0xFF;
 
+constexpr int DeviceTextWidth = 70; // a long device name is shortened in its middle
+const QString TimeFormat = QStringLiteral("HH:mm:ss");
+
 // A separator of eight pixels, as narrow as the toolbar's own.
 const QString ToolBarStyle = QStringLiteral("QToolBar::separator { width: 8px; }");
 
@@ -57,15 +67,6 @@ public:
 
 private:
     F Work;
-};
-
-// The busy mouse pointer for as long as a controller command blocks, whatever its outcome.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
 };
 
 QAction* MakeAction(QObject* owner, const char* name, const QString& caption, const QIcon& icon) {
@@ -88,7 +89,8 @@ TfmMain::TfmMain(std::string settingsPath, QWidget* parent)
                               Qt::WindowCloseButtonHint),
       SettingsPath(std::move(settingsPath)) {
     setObjectName(QStringLiteral("fmMain"));
-    setWindowTitle(QStringLiteral("dravik-conf v0.1"));
+    // The placeholder shows the marker of a changed view the desktop's way.
+    setWindowTitle(QStringLiteral("dravik-conf v0.1[*]"));
     setFont(UiFont());
     setFixedSize(ClientSize);
     // No menu to hide the toolbar: it is the only way to the commands.
@@ -118,6 +120,10 @@ TfmMain::TfmMain(std::string settingsPath, QWidget* parent)
 }
 
 TfmMain::~TfmMain() {
+    if (Command) { // its thread is cancelled and waited for before the window goes
+        Command.reset();
+        EndCommandDisplay();
+    }
     FormDestroy();
 }
 
@@ -189,9 +195,13 @@ QWidget* TfmMain::CreateCaptionBar() {
     QFont bold = font();
     bold.setBold(true);
     lblConfigCaption->setFont(bold);
+    lblLastResult = new QLabel(bar);
+    lblLastResult->setObjectName(QStringLiteral("lblLastResult"));
     auto* layout = new QHBoxLayout(bar);
-    layout->setContentsMargins(CaptionIndent, 0, 0, 0);
+    layout->setContentsMargins(CaptionIndent, 0, CaptionIndent, 0);
     layout->addWidget(lblConfigCaption, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    layout->addStretch();
+    layout->addWidget(lblLastResult, 0, Qt::AlignRight | Qt::AlignVCenter);
     return bar;
 }
 
@@ -229,6 +239,9 @@ void TfmMain::CreatePages() {
     mScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     mScript->setTabChangesFocus(true);
+
+    connect(dsTank, &QAbstractItemModel::dataChanged, this, [this] { ViewChanged(); });
+    connect(mScript, &QPlainTextEdit::textChanged, this, [this] { ViewChanged(); });
 
     const auto page = [this](const char* name, const QString& caption, QWidget* content) {
         auto* sheet = new QWidget;
@@ -274,6 +287,7 @@ void TfmMain::FormCreate() {
     tvConfig->setCurrentItem(tvConfig->topLevelItem(0));
     tvConfigChange(tvConfig->currentItem());
     UpdateCommands();
+    ShowLastResult({});
 }
 
 void TfmMain::FormDestroy() {
@@ -290,6 +304,7 @@ void TfmMain::tvConfigChange(QTreeWidgetItem* node) {
 }
 
 void TfmMain::ClearView() {
+    const QScopedValueRollback filling(Filling, true);
     dsTank->Clear();
     mScript->clear();
 }
@@ -311,6 +326,7 @@ void TfmMain::ViewToConfig() {
 }
 
 void TfmMain::ConfigToView() {
+    const QScopedValueRollback filling(Filling, true);
     for (int i = 0; i < TankCount; ++i) {
         const TTankRecord& tank = Config->Tanks[static_cast<size_t>(i)];
         dsTank->Append({i, tank.active != 0, tank.hmin, tank.hmax, tank.hhigh});
@@ -323,8 +339,6 @@ void TfmMain::DisableCommands() {
     for (QAction* action : {acIcRead, acIcWrite, acWriteToFile, acLoadFromFile}) {
         action->setEnabled(false);
     }
-    // Draws the disabled buttons and swallows clicks already queued before the window blocks.
-    QCoreApplication::processEvents();
 }
 
 void TfmMain::UpdateCommands() {
@@ -353,20 +367,98 @@ void TfmMain::SaveSettings() {
 }
 
 void TfmMain::acIcReadExecute() {
-    const BusyCursor busy;
+    if (!MayReplaceView()) {
+        return;
+    }
     DisableCommands();
-    const Finally update([this] { UpdateCommands(); });
     ClearView();
-    Terminal->ReadConfig(*Config);
-    ConfigToView();
+    setWindowModified(false); // nothing is left in the view to lose
+    StartCommand(TCommandKind::Read);
 }
 
 void TfmMain::acIcWriteExecute() {
-    const BusyCursor busy;
     DisableCommands();
-    const Finally update([this] { UpdateCommands(); });
-    ViewToConfig();
-    Terminal->WriteConfig(*Config);
+    try {
+        ViewToConfig();
+    } catch (...) {
+        UpdateCommands();
+        throw;
+    }
+    StartCommand(TCommandKind::Write);
+}
+
+// The command gets copies of the port and of Config; the view stays closed to edits meanwhile,
+// since a read's outcome replaces it.
+void TfmMain::StartCommand(TCommandKind kind) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    pcConfig->setEnabled(false);
+    lblLastResult->hide();
+    CommandProgress =
+        new TCommandProgress([this] { Command->Cancel(); }, lblLastResult->parentWidget());
+    lblLastResult->parentWidget()->layout()->addWidget(CommandProgress);
+    Command = std::make_unique<TControllerCommand>(
+        TCommandInput{kind, Terminal->Port, Terminal->Resolver, *Config},
+        TControllerCommand::THandlers{[this](const TTransferStep& step) {
+                                          CommandProgress->Show(step);
+                                          emit CommandStepShown(StepText(step));
+                                      },
+                                      [this] { CommandFinished(); }});
+}
+
+void TfmMain::EndCommandDisplay() {
+    delete CommandProgress;
+    CommandProgress = nullptr;
+    lblLastResult->show();
+    pcConfig->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+}
+
+void TfmMain::CommandFinished() {
+    // The object is inside its own call: it goes once that has returned.
+    TControllerCommand* done = Command.release();
+    done->deleteLater();
+    EndCommandDisplay();
+    if (CloseWhenDone) {
+        UpdateCommands();
+        close();
+        return;
+    }
+    Guarded([&] {
+        const Finally update([this] { UpdateCommands(); });
+        ShowOutcome(*done);
+    });
+}
+
+void TfmMain::ShowOutcome(const TControllerCommand& command) {
+    const QString time = QTime::currentTime().toString(TimeFormat);
+    const bool read = command.Kind() == TCommandKind::Read;
+    if (read) {
+        *Config = command.Config(); // what the transfer stored, even before a failure
+    }
+    if (const std::exception_ptr failure = command.Failure()) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const TCancelled&) {
+            ShowLastResult(QStringLiteral("Прервано %1").arg(time));
+            if (read) {
+                throw;
+            }
+            Raise(Cp1251("Прервано.\r\nКонтроллер может теперь хранить часть новой конфигурации. "
+                         "Чтение из контроллера покажет, что он хранит."));
+        } catch (...) {
+            ShowLastResult((read ? QStringLiteral("Чтение не удалось %1")
+                                 : QStringLiteral("Запись не удалась %1"))
+                               .arg(time));
+            throw;
+        }
+    }
+    if (read) {
+        ConfigToView();
+        ShowLastResult(QStringLiteral("Считано %1").arg(time));
+    } else {
+        ShowLastResult(QStringLiteral("Записано и проверено %1").arg(time));
+    }
+    setWindowModified(false);
 }
 
 void TfmMain::acConfigExecute() {
@@ -377,10 +469,14 @@ void TfmMain::acConfigExecute() {
     }
     Terminal->Disconnect();
     Terminal->Port = static_cast<uint8_t>(*fmConn.eComPort->Number() & PortMask);
+    ShowLastResult({});
     SaveSettings();
 }
 
 void TfmMain::acLoadFromFileExecute() {
+    if (!MayReplaceView()) {
+        return;
+    }
     const QString fileName = OpenDialog1(this);
     if (fileName.isEmpty()) {
         return;
@@ -388,16 +484,83 @@ void TfmMain::acLoadFromFileExecute() {
     const Finally update([this] { UpdateCommands(); });
     LoadConfigFile(fileName);
     ConfigToView();
+    setWindowModified(false);
+    ShowLastResult(QStringLiteral("Загружено: %1").arg(QFileInfo(fileName).fileName()));
 }
 
 void TfmMain::acWriteToFileExecute() {
+    SaveToChosenFile();
+}
+
+// Save of the view to a file the user chooses; false when the dialog was cancelled.
+bool TfmMain::SaveToChosenFile() {
     const QString fileName = SaveDialog1(this);
     if (fileName.isEmpty()) {
-        return;
+        return false;
     }
     const Finally update([this] { UpdateCommands(); });
     ViewToConfig();
     SaveConfigFile(fileName);
+    setWindowModified(false);
+    ShowLastResult(QStringLiteral("Сохранено: %1").arg(QFileInfo(fileName).fileName()));
+    return true;
+}
+
+// Whether the view may be replaced: unchanged, or saved, or given up by the user. A failed save
+// raises, so that nothing is replaced.
+bool TfmMain::MayReplaceView() {
+    if (!isWindowModified()) {
+        return true;
+    }
+    switch (SaveQuestion(this)) {
+    case QMessageBox::Save:
+        return SaveToChosenFile();
+    case QMessageBox::Discard:
+        return true;
+    default:
+        return false;
+    }
+}
+
+void TfmMain::ViewChanged() {
+    if (!Filling) {
+        setWindowModified(true);
+    }
+}
+
+void TfmMain::closeEvent(QCloseEvent* event) {
+    if (!CloseWhenDone) {
+        bool mayClose = false;
+        Guarded([&] { mayClose = MayReplaceView(); });
+        if (!mayClose) {
+            event->ignore();
+            return;
+        }
+    }
+    if (Command) {
+        CloseWhenDone = true;
+        Command->Cancel();
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+// The port and the device it leads to, then the last result: «COM1 /dev/ttyS0 · Считано 14:05:31».
+void TfmMain::ShowLastResult(const QString& result) {
+    if (!result.isEmpty()) {
+        LastResult = result;
+    }
+    const QString device =
+        Terminal->Resolver ? QString::fromStdString(Terminal->Resolver(Terminal->Port)) : QString();
+    const QString port = QStringLiteral("COM%1").arg(Terminal->Port);
+    const QString shown = fontMetrics().elidedText(device, Qt::ElideMiddle, DeviceTextWidth);
+    QStringList parts{device.isEmpty() ? port : port + ' ' + shown};
+    if (!LastResult.isEmpty()) {
+        parts.append(LastResult);
+    }
+    lblLastResult->setText(parts.join(QStringLiteral(" · ")));
+    lblLastResult->setToolTip(device);
 }
 
 } // namespace dravik::ui

@@ -3,9 +3,12 @@
 #include "config/Settings.h"
 #include "config/TerminalConfig.h"
 #include "protocol/Terminal.h"
+#include "ui/ControllerCommand.h"
 #include "ui/FileDialogs.h"
+#include "ui/SaveQuestion.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <QMainWindow>
@@ -21,12 +24,14 @@ class QTreeWidgetItem;
 
 namespace dravik::ui {
 
+class TCommandProgress;
 class TankCellDelegate;
 class TankTableModel;
 
 // The main window: shows one configuration for editing, copies it between its controls and
 // Config, enables its commands, and hands every piece of work to the core. Every command runs
-// through the application's error handler; none catches for itself.
+// through the application's error handler; none catches for itself. A controller command runs on
+// a thread of its own (TControllerCommand) while the window goes on; its outcome comes back here.
 class TfmMain : public QMainWindow {
     Q_OBJECT
 
@@ -46,6 +51,8 @@ public:
     QAction* acLoadFromFile;
     QTreeWidget* tvConfig;
     QLabel* lblConfigCaption;
+    QLabel* lblLastResult; // the port with its device, and the last command's result
+    TCommandProgress* CommandProgress = nullptr; // only while a controller command runs
     QStackedWidget* pcConfig;
     QWidget* tsTank;
     QWidget* tsScript;
@@ -56,6 +63,11 @@ public:
     // The file dialogs; an empty name is a cancel. Tests answer in their place.
     TFileDialog OpenDialog1 = AskOpenConfigFile;
     TFileDialog SaveDialog1 = AskSaveConfigFile;
+    // The question before a changed view is replaced; tests answer in its place.
+    TSaveQuestion SaveQuestion = AskSaveChanges;
+
+    // True from the start of a controller command until its outcome has been shown.
+    bool IsCommandRunning() const { return Command != nullptr; }
 
     void ClearView();
     void ViewToConfig();
@@ -74,6 +86,15 @@ public:
     void acLoadFromFileExecute();
     void tvConfigChange(QTreeWidgetItem* node);
 
+signals:
+    // The step a controller command has reached, as the caption bar shows it.
+    void CommandStepShown(const QString& text);
+
+protected:
+    // A changed view is offered for saving first; a running command is cancelled and the
+    // window closes once it has released the port.
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void CreateActions();
     void CreateToolBar();
@@ -83,8 +104,21 @@ private:
     void FormCreate();
     void FormDestroy();
 
+    void StartCommand(TCommandKind kind);
+    void CommandFinished();
+    void ShowOutcome(const TControllerCommand& command);
+    void EndCommandDisplay();
+    bool MayReplaceView();
+    bool SaveToChosenFile();
+    void ViewChanged();
+    void ShowLastResult(const QString& result);
+
     std::string SettingsPath;
     TankCellDelegate* TankCells;
+    std::unique_ptr<TControllerCommand> Command;
+    bool Filling = false;       // the window itself fills the view: no change of the user's
+    bool CloseWhenDone = false; // the user closed the window while a command ran
+    QString LastResult;
 };
 
 } // namespace dravik::ui

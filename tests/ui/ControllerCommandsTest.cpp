@@ -7,7 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QPlainTextEdit>
-#include <QTimer>
+#include <QStackedWidget>
 
 namespace dravik::test {
 namespace {
@@ -36,6 +36,7 @@ protected:
     void ReadFrom(const Simulator& simulator) {
         MapComOne(simulator.Link());
         Press(Window->acIcRead);
+        ASSERT_TRUE(WaitForCommand());
         ASSERT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
         ASSERT_EQ(Window->dsTank->rowCount(), 16);
     }
@@ -63,6 +64,7 @@ TEST_F(ControllerCommands, WriteStoresACellStillBeingEditedAndSendsIt) {
     ReadFrom(simulator);
     ASSERT_NE(TypeInto(1, ui::TankTableModel::ColHmin, QStringLiteral("33")), nullptr);
     Press(Window->acIcWrite);
+    ASSERT_TRUE(WaitForCommand());
     EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
     EXPECT_EQ(simulator.State()[ThresholdRegister + 2], 33 << 8 | 60);
     TTerminalConfig expected = ViewContent();
@@ -84,6 +86,7 @@ TEST_F(ControllerCommands, WriteRefusedByValidationLeavesTheViewAsItWas) {
     }
     const TTerminalConfig shown = ViewContent();
     Press(Window->acIcWrite);
+    ASSERT_TRUE(WaitForCommand());
     EXPECT_EQ(Failures.Texts,
               QStringList{QStringLiteral("Резервуар 5:\n50 не в диапазоне 51..99.")});
     EXPECT_EQ(ViewContent(), shown);
@@ -98,6 +101,7 @@ TEST_F(ControllerCommands, WriteThatTheControllerDoesNotKeepShowsTheDifference) 
     ReadFrom(simulator);
     Window->dsTank->setData(Window->dsTank->index(1, ui::TankTableModel::ColHhigh), 86);
     Press(Window->acIcWrite);
+    ASSERT_TRUE(WaitForCommand());
     EXPECT_EQ(Failures.Texts, QStringList{QStringLiteral("Контроллер хранит не то, что записано:\n"
                                                          "Резервуар 2, Авария: ожидалось 86, в "
                                                          "контроллере 85.")});
@@ -109,6 +113,7 @@ TEST_F(ControllerCommands, ReadFromASilentControllerEmptiesTheViewAndShowsTheTim
     MapComOne(silent.Link());
     Show(Sample());
     Press(Window->acIcRead);
+    ASSERT_TRUE(WaitForCommand());
     EXPECT_EQ(Failures.Texts, QStringList{QStringLiteral("Таймаут.")});
     EXPECT_EQ(Window->dsTank->rowCount(), 0);
     EXPECT_TRUE(Window->mScript->toPlainText().isEmpty());
@@ -121,6 +126,7 @@ TEST_F(ControllerCommands, ReadFromASilentControllerEmptiesTheViewAndShowsTheTim
 TEST_F(ControllerCommands, ShowsWhyThePortDoesNotOpenAndGoesOn) {
     MapComOne(Dir.File("unplugged"));
     Press(Window->acIcRead);
+    ASSERT_TRUE(WaitForCommand());
     ASSERT_EQ(Failures.Texts.size(), 1);
     EXPECT_TRUE(Failures.Texts[0].startsWith(QStringLiteral("COM1: ")))
         << Failures.Texts[0].toStdString();
@@ -128,24 +134,26 @@ TEST_F(ControllerCommands, ShowsWhyThePortDoesNotOpenAndGoesOn) {
     EXPECT_FALSE(Window->acIcWrite->isEnabled());
 }
 
-TEST_F(ControllerCommands, BlockWithTheBusyCursorAndOnlyTheConnectionCommandEnabled) {
-    MapComOne(Dir.File("unplugged"));
-    bool sawBusy = false;
-    QList<bool> enabled;
-    // Runs in the one round of events that the command lets through before it blocks.
-    QTimer::singleShot(0, [&] {
-        sawBusy = QApplication::overrideCursor() != nullptr &&
-                  QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-        for (QAction* command : {Window->acIcRead, Window->acIcWrite, Window->acWriteToFile,
-                                 Window->acLoadFromFile, Window->acConfig}) {
-            enabled.append(command->isEnabled());
-        }
-    });
+TEST_F(ControllerCommands, RunWithTheBusyCursorTheViewClosedAndOnlyTheConnectionCommandEnabled) {
+    Simulator silent({"--fault", "silent"});
+    MapComOne(silent.Link());
     Show(Sample());
     Press(Window->acIcWrite);
-    EXPECT_TRUE(sawBusy);
+    // The command runs on while the window handles its events.
+    ASSERT_TRUE(Window->IsCommandRunning());
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    QList<bool> enabled;
+    for (QAction* command : {Window->acIcRead, Window->acIcWrite, Window->acWriteToFile,
+                             Window->acLoadFromFile, Window->acConfig}) {
+        enabled.append(command->isEnabled());
+    }
     EXPECT_EQ(enabled, (QList<bool>{false, false, false, false, true}));
+    EXPECT_FALSE(Window->pcConfig->isEnabled());
+    ASSERT_TRUE(WaitForCommand());
+    EXPECT_EQ(Failures.Texts, QStringList{QStringLiteral("Таймаут.")});
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(Window->pcConfig->isEnabled());
     EXPECT_TRUE(Window->acIcWrite->isEnabled()); // the rows are still there
     EXPECT_EQ(Window->dsTank->rowCount(), 16);
 }

@@ -23,7 +23,8 @@ protected:
 };
 
 TEST_F(MainWindow, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
-    EXPECT_EQ(Window->windowTitle(), QStringLiteral("dravik-conf v0.1"));
+    EXPECT_EQ(Window->windowTitle(), QStringLiteral("dravik-conf v0.1[*]"));
+    EXPECT_FALSE(Window->isWindowModified());
     EXPECT_EQ(Window->size(), QSize(516, 429));
     EXPECT_EQ(Window->pcConfig->currentWidget(), Window->tsTank);
     EXPECT_EQ(Window->lblConfigCaption->text(), QStringLiteral("Резервуары"));

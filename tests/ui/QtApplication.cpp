@@ -1,5 +1,7 @@
 // One QApplication for the whole test program, on the offscreen platform so that the window
 // runs for real without a display.
+#include "ui/QtRussian.h"
+
 #include <memory>
 
 #include <QApplication>
@@ -13,6 +15,7 @@ public:
         qputenv("QT_QPA_PLATFORM", "offscreen");
         Application = std::make_unique<QApplication>(Argc, Argv);
         QApplication::setApplicationName(QStringLiteral("test_ui"));
+        dravik::ui::UseRussianQtTexts(*Application); // as the program does
     }
     void TearDown() override { Application.reset(); }
 

@@ -33,6 +33,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dravik_conf"));
+    constexpr int ReadDeadlineMs = 30000;
     const QString target = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
 
     const dravik::test::TempDir dir; // the settings file and the link log stay in there
@@ -49,6 +50,10 @@ int main(int argc, char* argv[]) {
     const dravik::ui::ScopedFailurePresenter recorder(
         [&](const QString&, const QString& text) { failure = text; });
     window.acIcRead->trigger();
+    // The read runs on its own thread; the picture waits for its outcome.
+    if (!QTest::qWaitFor([&] { return !window.IsCommandRunning(); }, ReadDeadlineMs)) {
+        return Fail("the read did not end");
+    }
     if (!failure.isEmpty()) {
         return Fail("the read failed: " + failure.toStdString());
     }

@@ -12,6 +12,7 @@
 
 #include <QAbstractItemView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -27,11 +28,21 @@ protected:
 
     void SetUp() override {
         Window = std::make_unique<ui::TfmMain>(Settings);
+        // Tests that are not about the question give up changed views, and count the questions.
+        Window->SaveQuestion = [this](QWidget*) {
+            ++Questions;
+            return QMessageBox::Discard;
+        };
         Window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
     }
 
     void TearDown() override { Window.reset(); }
+
+    // Waits for the controller command under way to end and its outcome to be shown.
+    bool WaitForCommand() {
+        return QTest::qWaitFor([&] { return !Window->IsCommandRunning(); }, CommandDeadlineMs);
+    }
 
     // Presses the command's toolbar button, as the user does.
     void Press(QAction* command) {
@@ -88,8 +99,11 @@ protected:
         return config;
     }
 
+    static constexpr int CommandDeadlineMs = 30000; // generous: a loaded machine is slow
+
     TempDir Dir;
     std::string Settings;
+    int Questions = 0;
     FailureRecorder Failures;
     std::unique_ptr<ui::TfmMain> Window;
 };
