@@ -1,8 +1,8 @@
 #pragma once
 
 #include "base/Cancellation.h"
+#include "base/PortResolver.h"
 #include "config/TerminalConfig.h"
-#include "link/PortResolver.h"
 #include "protocol/TransferStep.h"
 
 #include <cstdint>
