@@ -16,6 +16,7 @@ constexpr int RegisterBlockSize = 100; // the word array every exchange uses
 class TTerminal {
 public:
     static constexpr uint8_t SlaveAddress = 32;
+    static constexpr int32_t MaxAttempts = 5;
 
     TTerminal();
     ~TTerminal();
@@ -25,6 +26,7 @@ public:
     TModbusPdu Response;
     TModbusPdu Request;
     int32_t ReplyTimeout = 0;
+    int32_t Attempts = MaxAttempts; // of each exchange; a probe for the controller makes one
     std::unique_ptr<TComPortChannel> Channel;
     uint8_t Port = 1;
     // How a port number becomes a device, handed in by the program (the settings' port map);

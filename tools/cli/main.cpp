@@ -1,4 +1,5 @@
 // dravik_cli: headless backup and restore of a controller's configuration.
+#include "PortCommands.h"
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "config/ConfigFile.h"
@@ -205,14 +206,17 @@ int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
-            std::cout << Usage;
+            std::cout << Usage << cli::PortCommandsUsage;
             return ExitSuccess;
         }
     }
     try {
+        if (!args.empty() && cli::IsPortCommand(args[0])) {
+            return cli::RunPortCommand(args, WindowSettingsPath());
+        }
         return Run(Parse(args));
     } catch (const UsageError& e) {
-        std::cerr << "dravik_cli: " << e.text << "\n\n" << Usage;
+        std::cerr << "dravik_cli: " << e.text << "\n\n" << Usage << cli::PortCommandsUsage;
         return ExitUsage;
     } catch (const Exception& e) {
         Say(e.message());
