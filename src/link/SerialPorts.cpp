@@ -65,6 +65,13 @@ bool HasUart(const TRoot& root, const std::string& name) {
     return !type.empty() && type != "0";
 }
 
+// Whether a device file stands for a line: any but a ttyS without a UART. The fixed port map names
+// all 32 ttyS nodes, and the kernel makes them whether or not there is a UART behind.
+bool IsLine(const TRoot& root, const std::string& device) {
+    const std::string name = fs::path(device).filename().string();
+    return !device.starts_with("/dev/" + std::string(UartPrefix)) || HasUart(root, name);
+}
+
 TSerialPort& RowOf(std::vector<TSerialPort>& ports, const std::string& device) {
     const auto row = std::find_if(ports.begin(), ports.end(),
                                   [&](const TSerialPort& port) { return port.Device == device; });
@@ -80,7 +87,7 @@ void AddKernelDevices(const TRoot& root, std::vector<TSerialPort>& ports) {
     for (const fs::directory_entry& entry : fs::directory_iterator(root.Under("/dev"), error)) {
         const std::string name = entry.path().filename().string();
         if (!entry.is_directory() && std::regex_match(name, DeviceName) &&
-            (!name.starts_with(UartPrefix) || HasUart(root, name))) {
+            IsLine(root, "/dev/" + name)) {
             RowOf(ports, "/dev/" + name);
         }
     }
@@ -102,7 +109,7 @@ void AddMappedDevices(const TRoot& root, const TPortResolver& resolver,
     for (int32_t number = 0; resolver && number <= LastPortNumber; ++number) {
         const std::string mapped = resolver(number);
         const std::string device = mapped.empty() ? std::string() : root.Final(mapped);
-        if (!device.empty()) {
+        if (!device.empty() && IsLine(root, device)) {
             RowOf(ports, device).Numbers.push_back(number);
         }
     }
