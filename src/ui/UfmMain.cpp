@@ -1,5 +1,6 @@
 #include "ui/UfmMain.h"
 
+#include "base/Text.h"
 #include "config/ConfigFile.h"
 #include "ui/ErrorGuard.h"
 #include "ui/NumberEdit.h"
@@ -391,6 +392,14 @@ void TfmMain::acIcWriteExecute() {
 void TfmMain::acConfigExecute() {
     TfmConn fmConn(this, Terminal->Resolver);
     fmConn.eComPort->SetNumber(Terminal->Port);
+    fmConn.AddPortEntry = [this](const std::string& device) {
+        const std::optional<int32_t> number = FreePortNumber(Terminal->Resolver);
+        if (!number) {
+            Raise(Cp1251("Нет свободного номера COM"));
+        }
+        SavePortDevice(SettingsPath, *number, device);
+        return *number;
+    };
     if (fmConn.exec() != QDialog::Accepted || !fmConn.eComPort->Number()) {
         return;
     }
