@@ -8,18 +8,23 @@
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "link/SerialDevice.h"
+#include "protocol/AttemptBound.h"
 #include "protocol/RegisterMap.h"
 #include "protocol/ScriptCodec.h"
 #include "protocol/Terminal.h"
+#include "support/PseudoTerminal.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
 #include <sys/resource.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -35,6 +40,14 @@ constexpr const char* MbpollName = "mbpoll";
 constexpr const char* SavedFile = "bench.cfg";
 // A read is short and most exposed to the load of the machine: it gets more runs.
 constexpr int ReadRunsPerRun = 3;
+// A babbling line holds each write for seconds: it gets fewer runs.
+constexpr int MostBabblingRuns = 3;
+constexpr int BabbleGapMs = 400; // one byte this often, for ever
+constexpr int BabbleLookMs = 20; // how often the babbler looks at its stop flag
+constexpr int Attempts = 5;      // of one exchange
+constexpr double RetryPauseMs = 100;
+constexpr double BoundGoal = 1.05; // within 5 % of the stated worst case
+constexpr int32_t ReplyTimeoutMs = 500;
 
 struct TBlock {
     int Start;
@@ -186,6 +199,66 @@ TSilentRuns TimeSilentController(int runs) {
     return s;
 }
 
+struct TBabblingRuns {
+    TSamples WallMs;
+    std::string Message;
+};
+
+// A line that sends the slave's address every 400 ms for ever: every byte restarts the
+// inactivity timeout, so only the bound of each attempt ends the write.
+TBabblingRuns TimeBabblingWrite(int runs, const TTerminalConfig& config) {
+    test::PseudoTerminal line;
+    std::atomic<bool> stopping{false};
+    std::thread babbler([&] {
+        while (!stopping) {
+            line.Send({TTerminal::SlaveAddress});
+            for (int waited = 0; waited < BabbleGapMs && !stopping; waited += BabbleLookMs) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(BabbleLookMs));
+            }
+        }
+    });
+    TBabblingRuns b;
+    for (int i = 0; i < runs; ++i) {
+        const TTransferRun run = TimeTransfer(line.SlavePath(), [&](TTerminal& t) {
+            try {
+                t.WriteConfig(config);
+            } catch (const Exception& e) {
+                b.Message = e.message();
+            }
+        });
+        b.WallMs.Add(run.WallMs);
+    }
+    stopping = true;
+    babbler.join();
+    return b;
+}
+
+// The stated worst case of a write on a line that babbles from the start: its first exchange,
+// the mask, fails after five attempts that each end at their bound, with four pauses between.
+double BabblingWorstCaseMs(uint32_t& bound) {
+    TModbusPdu mask;
+    mask.PutValue(0x10, 1);
+    mask.PutValue(MaskRegister, 2);
+    mask.PutValue(1, 2);
+    mask.PutValue(2, 1);
+    mask.PutValue(0, 2);
+    bound = AttemptBound(mask, ReplyTimeoutMs);
+    return Attempts * static_cast<double>(bound) + (Attempts - 1) * RetryPauseMs;
+}
+
+void PrintBabbling(const TBabblingRuns& b) {
+    uint32_t bound = 0;
+    const double worst = BabblingWorstCaseMs(bound);
+    const double ratio = b.WallMs.Median() / worst;
+    PrintRow({"5",
+              "babbling line (a byte every 400 ms): configuration write until \"" +
+                  Cp1251ToUtf8(b.Message) + "\"",
+              Milliseconds(b.WallMs.Median()), MillisecondRange(b.WallMs),
+              Milliseconds(worst) + " stated (5 × " + std::to_string(bound) + " ms + 4 × 100 ms)",
+              Fixed(ratio, 3) + " × stated",
+              Goal("≤ " + Fixed(BoundGoal, 2) + " × stated", ratio <= BoundGoal)});
+}
+
 // The goal is the master's: a figure that adds more than the master's work says so instead.
 void PrintAgainstFloor(const std::string& figure, const std::string& name, const TSamples& times,
                        const TFloor& floor, const std::string& instead = "") {
@@ -278,6 +351,7 @@ void Run(int runs) {
     PrintLateness("2", writes, writeFloor);
     PrintSilent(TimeSilentController(runs));
     PrintBesideMbpoll(reads);
+    PrintBabbling(TimeBabblingWrite(std::min(runs, MostBabblingRuns), reads.Config));
 }
 
 } // namespace

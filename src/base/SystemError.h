@@ -5,7 +5,8 @@
 namespace dravik {
 
 // The system's text for an errno value, without trailing blanks, control characters and full
-// stops, so that it can stand inside the program's own messages.
+// stops, in Windows-1251 whatever the locale, so that it can stand inside the program's own
+// messages.
 std::string SystemText(int code);
 
 } // namespace dravik

@@ -7,9 +7,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iconv.h>
+#include <langinfo.h>
 
 namespace dravik {
 namespace {
+
+constexpr unsigned char LastAscii = 0x7F;
+
+// What is left of a text whose code set has no converter: its ASCII, the rest as "?".
+std::string AsciiOnly(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        if (static_cast<unsigned char>(c) > LastAscii) {
+            c = '?';
+        }
+    }
+    return out;
+}
 
 std::string Convert(const char* to, const char* from, std::string_view text) {
     iconv_t cd = iconv_open(to, from);
@@ -64,6 +78,16 @@ std::string VFormat(const char* pattern, va_list args) {
 
 std::string Cp1251(std::string_view utf8) {
     return Convert("CP1251", "UTF-8", utf8);
+}
+
+std::string LocaleToCp1251(std::string_view text) {
+    const char* codeSet = nl_langinfo(CODESET);
+    iconv_t probe = iconv_open("CP1251", codeSet);
+    if (probe == reinterpret_cast<iconv_t>(-1)) {
+        return AsciiOnly(text);
+    }
+    iconv_close(probe);
+    return Convert("CP1251", codeSet, text);
 }
 
 std::string Cp1251ToUtf8(std::string_view cp1251) {

@@ -9,6 +9,10 @@ namespace dravik {
 // turned into Windows-1251 here; nothing else in the core converts.
 std::string Cp1251(std::string_view utf8);
 
+// A text of the system (an error text) in the code set of the process's locale, turned into
+// Windows-1251; characters the code page lacks become "?".
+std::string LocaleToCp1251(std::string_view text);
+
 // For the edges that talk to a UTF-8 world (the command line, tests).
 std::string Cp1251ToUtf8(std::string_view cp1251);
 

@@ -8,6 +8,7 @@
 #include "link/SerialIo.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace dravik {
 namespace {
@@ -16,6 +17,7 @@ constexpr const char* PortMessage = "COM%d: %s";
 constexpr const char* ReadOperation = "READ";
 constexpr const char* WriteOperation = "WRITE";
 constexpr const char* StopOperation = "STOP";
+constexpr const char* InterruptedText = "Прервано пользователем";
 
 size_t Size(int32_t count) {
     return static_cast<size_t>(std::max<int32_t>(count, 0));
@@ -74,15 +76,23 @@ int TComPortChannel::OpenDevice() {
     const std::string path = Resolver ? Resolver(Number) : std::string();
     int fd = -1;
     int error = OpenExclusive(device, path, fd);
+    SavedSettings.reset();
     if (error == 0) {
-        error = ApplyLineSettings(device, fd, Dcb);
+        // A terminal whose settings cannot be read cannot be set either: the open fails here.
+        termios found{};
+        if (device.GetAttributes(fd, &found) != 0) {
+            error = errno;
+        } else {
+            SavedSettings = found;
+            error = ApplyLineSettings(device, fd, Dcb);
+        }
     }
     if (error == 0) {
         error = DiscardInput(device, fd);
     }
     if (error != 0) {
         if (fd >= 0) {
-            ReleaseDevice(device, fd);
+            ReleaseDevice(device, fd, SavedSettings ? &*SavedSettings : nullptr);
         }
         return error;
     }
@@ -95,7 +105,7 @@ void TComPortChannel::Close(const std::string& operation, int32_t errorCode) {
     {
         std::lock_guard lock(PortLock);
         if (Handle >= 0) {
-            ReleaseDevice(CurrentSerialDevice(), Handle);
+            ReleaseDevice(CurrentSerialDevice(), Handle, SavedSettings ? &*SavedSettings : nullptr);
             Handle = -1;
         }
         CurrentStatus =
@@ -119,18 +129,26 @@ bool TComPortChannel::Read(uint8_t* buffer, int32_t count, int32_t& received, ui
     size_t got = 0;
     int error = 0;
     uint32_t lastActivity = clock.TickCount();
+    bool cancelled = false;
     received = 0;
     for (;;) {
+        cancelled = Cancellation != nullptr && Cancellation->IsCancelled();
+        if (cancelled) {
+            break;
+        }
         size_t transferred = 0;
-        error = ReadRequest(device, Handle, buffer + got, wanted - got, transferred,
-                            RequestWait(clock.TickCount() - lastActivity, timeout));
+        const uint32_t now = clock.TickCount();
+        const int wait = std::min(RequestWait(now - lastActivity, timeout), LimitLeft(now));
+        error = ReadRequest(device, Handle, buffer + got, wanted - got, transferred, wait);
         if (transferred > 0) {
             lastActivity = clock.TickCount();
         }
         got += transferred;
         received = static_cast<int32_t>(got);
         // The tick difference is taken unsigned, so the test holds across the counter's wrap.
-        if (got == wanted || clock.TickCount() - lastActivity > timeout || error != 0) {
+        const uint32_t after = clock.TickCount();
+        if (got == wanted || after - lastActivity > timeout || LimitLeft(after) == 0 ||
+            error != 0) {
             break;
         }
     }
@@ -139,6 +157,9 @@ bool TComPortChannel::Read(uint8_t* buffer, int32_t count, int32_t& received, ui
     }
     if (got > 0) {
         Log("", lkReceived, Transferred(buffer, received, hex), false);
+    }
+    if (cancelled) {
+        CheckCancelled();
     }
     return received == count;
 }
@@ -158,6 +179,38 @@ bool TComPortChannel::Write(const uint8_t* buffer, int32_t count, bool hex) {
         Log("", lkSent, Transferred(buffer, count, hex), false);
     }
     return written;
+}
+
+void TComPortChannel::Drain() {
+    Check(CurrentStatus.Success);
+    std::lock_guard lock(PortLock);
+    const int error = DrainOutput(CurrentSerialDevice(), Handle);
+    if (error != 0) {
+        Close(WriteOperation, error); // the drain ends the request's write
+    }
+}
+
+void TComPortChannel::LimitReads(uint32_t milliseconds) {
+    std::lock_guard lock(PortLock);
+    LimitStart = CurrentClock().TickCount();
+    LimitSpan = milliseconds;
+}
+
+int TComPortChannel::LimitLeft(uint32_t now) const {
+    if (LimitSpan == 0) {
+        return ReadRequestMs;
+    }
+    const uint32_t spent = now - LimitStart;
+    return spent >= LimitSpan
+               ? 0
+               : static_cast<int>(std::min<uint32_t>(LimitSpan - spent, ReadRequestMs));
+}
+
+void TComPortChannel::CheckCancelled() {
+    if (Cancellation != nullptr && Cancellation->IsCancelled()) {
+        Log(Cp1251(InterruptedText), lkInfo, "", true);
+        throw TCancelled();
+    }
 }
 
 void TComPortChannel::Purge() {

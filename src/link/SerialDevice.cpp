@@ -35,6 +35,10 @@ int SerialDevice::Flush(int fd, int queue) {
     return ::tcflush(fd, queue);
 }
 
+int SerialDevice::Drain(int fd) {
+    return ::tcdrain(fd);
+}
+
 int SerialDevice::Poll(pollfd* fds, nfds_t count, int timeoutMs) {
     return ::poll(fds, count, timeoutMs);
 }

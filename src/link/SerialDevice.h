@@ -19,6 +19,7 @@ public:
     virtual int SetAttributes(int fd, int when, const termios* attributes);
     virtual int SetSpeed(termios* attributes, speed_t speed); // cfsetspeed
     virtual int Flush(int fd, int queue);                     // tcflush
+    virtual int Drain(int fd);                                // tcdrain
     virtual int Poll(pollfd* fds, nfds_t count, int timeoutMs);
     virtual ssize_t Read(int fd, void* data, size_t size);
     virtual ssize_t Write(int fd, const void* data, size_t size);

@@ -43,7 +43,10 @@ int OpenExclusive(SerialDevice& device, const std::string& path, int& fd) {
     return 0;
 }
 
-void ReleaseDevice(SerialDevice& device, int fd) {
+void ReleaseDevice(SerialDevice& device, int fd, const termios* saved) {
+    if (saved != nullptr) {
+        device.SetAttributes(fd, TCSANOW, saved);
+    }
     device.Control(fd, TIOCNXCL, nullptr);
     device.Close(fd);
 }
@@ -95,6 +98,15 @@ int WriteAll(SerialDevice& device, int fd, const uint8_t* buffer, size_t count) 
         }
         if (ready > 0 && (line.revents & POLLOUT) == 0 && (line.revents & LineGone) != 0) {
             return EIO;
+        }
+    }
+    return 0;
+}
+
+int DrainOutput(SerialDevice& device, int fd) {
+    while (device.Drain(fd) != 0) {
+        if (errno != EINTR) {
+            return errno;
         }
     }
     return 0;

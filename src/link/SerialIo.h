@@ -19,8 +19,11 @@ constexpr int ReadRequestMs = 20;
 int OpenExclusive(SerialDevice& device, const std::string& path, int& fd);
 
 // Gives up exclusive use before closing, so that the line is free for the next opener even when
-// another process keeps the device open.
-void ReleaseDevice(SerialDevice& device, int fd);
+// another process keeps the device open. With saved settings, the terminal gets them back first.
+void ReleaseDevice(SerialDevice& device, int fd, const termios* saved = nullptr);
+
+// Returns when every byte written has left the line (the interrupted wait is taken up again).
+int DrainOutput(SerialDevice& device, int fd);
 
 // One read request: returns when bytes are there, or after waitMs (at most ReadRequestMs) with
 // none.

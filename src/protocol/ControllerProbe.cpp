@@ -44,6 +44,7 @@ TProbeResult ProbeController(const std::string& device, int32_t number,
     terminal.Port = static_cast<uint8_t>(number);
     terminal.Resolver = [device](int32_t) { return device; };
     terminal.Attempts = ProbeAttempts;
+    terminal.Cancellation = cancellation;
     try {
         uint16_t mask = 0;
         terminal.ReadRegisters(MaskRegister, 1, &mask);

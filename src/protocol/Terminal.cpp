@@ -2,8 +2,12 @@
 
 #include "base/Clock.h"
 #include "base/Text.h"
+#include "protocol/AnswerMatch.h"
+#include "protocol/AnswerReader.h"
+#include "protocol/AttemptBound.h"
 
 #include <algorithm>
+#include <array>
 
 namespace dravik {
 namespace {
@@ -11,7 +15,8 @@ namespace {
 constexpr uint32_t LineBaudRate = 19200;
 constexpr uint8_t LineByteSize = 8;
 constexpr int32_t DefaultReplyTimeout = 500; // ms of silence that ends every read of an answer
-constexpr uint32_t RetryPause = 100;         // ms
+constexpr uint32_t RetryPause = 100;  // ms
+constexpr uint32_t CancelLookMs = 20; // how often a pause looks at the cancellation flag
 
 constexpr int32_t StatusTimeout = -1;
 constexpr int32_t StatusMalformed = -2;
@@ -48,6 +53,7 @@ TTerminal::~TTerminal() {
 void TTerminal::Connect() {
     Disconnect();
     Channel = std::make_unique<TComPortChannel>(Port, true, Resolver);
+    Channel->Cancellation = Cancellation;
     TDcb& dcb = Channel->Dcb;
     dcb.BaudRate = LineBaudRate;
     dcb.Flags = DcbBinary; // and no other flag: no parity check, flow control or DTR/RTS
@@ -70,7 +76,7 @@ void TTerminal::Transact(int32_t expected) {
     int32_t status = StatusTimeout;
     for (int attempt = 1; attempt <= Attempts; ++attempt) {
         if (attempt > 1) {
-            CurrentClock().Sleep(RetryPause);
+            PauseBetweenAttempts();
             Channel->Log(Cp1251("Дубль ") + std::to_string(attempt), lkInfo, "", true);
         }
         status = Attempt(expected);
@@ -82,37 +88,70 @@ void TTerminal::Transact(int32_t expected) {
     RaiseTransactError(status);
 }
 
-int32_t TTerminal::Attempt(int32_t expected) {
-    Channel->Purge();
-    uint16_t crc = Crc16Update(0xFFFF, SlaveAddress);
-    for (int32_t i = 0; i < Request.Size; ++i) {
-        crc = Crc16Update(crc, Request.Buffer[static_cast<size_t>(i)]);
+void TTerminal::PauseBetweenAttempts() {
+    if (Cancellation == nullptr) {
+        CurrentClock().Sleep(RetryPause); // nothing to look at
+        return;
     }
-    const uint8_t address = SlaveAddress;
-    const uint8_t crcBytes[] = {static_cast<uint8_t>(crc & 0xFF), static_cast<uint8_t>(crc >> 8)};
-    Channel->Write(&address, 1, true);
-    Channel->Write(Request.Buffer.data(), Request.Size, true);
-    Channel->Write(crcBytes, sizeof crcBytes, true);
+    for (uint32_t slept = 0; slept < RetryPause; slept += CancelLookMs) {
+        Channel->CheckCancelled();
+        CurrentClock().Sleep(std::min(CancelLookMs, RetryPause - slept));
+    }
+}
 
+int32_t TTerminal::RequestFrame(uint8_t* frame) const {
+    uint16_t crc = Crc16Update(0xFFFF, SlaveAddress);
+    frame[0] = SlaveAddress;
+    for (int32_t i = 0; i < Request.Size; ++i) {
+        const uint8_t byte = Request.Buffer[static_cast<size_t>(i)];
+        crc = Crc16Update(crc, byte);
+        frame[i + 1] = byte;
+    }
+    frame[Request.Size + 1] = static_cast<uint8_t>(crc & 0xFF);
+    frame[Request.Size + 2] = static_cast<uint8_t>(crc >> 8);
+    return Request.Size + 3;
+}
+
+int32_t TTerminal::Attempt(int32_t expected) {
+    Channel->CheckCancelled();
+    Channel->Purge();
+    std::array<uint8_t, TAnswerReader::MaxFrame> sent{};
+    const int32_t size = RequestFrame(sent.data());
+    Channel->Write(sent.data(), 1, true);
+    Channel->Write(sent.data() + 1, Request.Size, true);
+    Channel->Write(sent.data() + 1 + Request.Size, 2, true);
+    // The reply timeout, and the bound of the attempt, count from the request's last bit on
+    // the wire, not from the moment the driver took it.
+    Channel->Drain();
+    Channel->LimitReads(AttemptBound(Request, ReplyTimeout));
+    TAnswerReader reader(*Channel, static_cast<uint32_t>(ReplyTimeout));
+    reader.SkipEcho(sent.data(), size);
+    const int32_t status = ReceiveAnswer(reader, expected);
+    Channel->LimitReads(0);
+    return status;
+}
+
+int32_t TTerminal::ReceiveAnswer(TAnswerReader& reader, int32_t expected) {
     uint8_t first = 0;
     int32_t received = 0;
-    if (!Channel->Read(&first, 1, received, ReplyTimeout, true)) {
+    if (!reader.Read(&first, 1, received)) {
         return StatusTimeout;
     }
     if (first != SlaveAddress) {
         return StatusMalformed;
     }
-    if (!Channel->Read(Response.Buffer.data(), HeaderBytes, received, ReplyTimeout, true)) {
+    if (!reader.Read(Response.Buffer.data(), HeaderBytes, received)) {
         return StatusTimeout;
     }
     // A length byte too large for the buffer gets no more than fits, so its CRC check fails.
     const int32_t further = std::min(FrameLength(expected) - FrameOverhead,
                                      static_cast<int32_t>(PduBufferSize) - HeaderBytes);
-    Channel->Read(Response.Buffer.data() + HeaderBytes, further, received, ReplyTimeout, true);
+    reader.Read(Response.Buffer.data() + HeaderBytes, further, received);
     Response.Clear();
     Response.Size = received + 1; // the three header bytes and the rest, less the two CRC bytes
 
-    if (!ResponseCrcMatches()) {
+    // An answer of another function, count or start is no answer to this request.
+    if (!ResponseCrcMatches() || !AnswerMatches(Request, Response)) {
         return StatusMalformed;
     }
     if ((Response.GetValue(1) & ExceptionBit) != 0) {
@@ -121,8 +160,8 @@ int32_t TTerminal::Attempt(int32_t expected) {
             return code;
         }
     }
-    // A read succeeds only on an answer that carries every register asked for: a shorter one,
-    // or an exception of code 0, would leave values to be read from stale bytes.
+    // A read succeeds only on an answer that carries every register asked for: an exception of
+    // code 0 would leave values to be read from stale bytes.
     return Response.Size < expected + 1 ? StatusMalformed : 0;
 }
 
@@ -155,7 +194,7 @@ void TTerminal::ReadRegisters(int32_t start, int32_t count, uint16_t* values) {
     Request.PutValue(start, 2);
     Request.PutValue(count, 2);
     Transact(2 * count + 1);
-    Response.GetValue(1); // the byte count is not compared with count
+    Response.GetValue(1); // the byte count, already matched with count
     for (int32_t i = 0; i < count; ++i) {
         values[i] = static_cast<uint16_t>(Response.GetValue(2));
     }
@@ -171,7 +210,7 @@ void TTerminal::WriteRegisters(int32_t start, int32_t count, const uint16_t* val
     for (int32_t i = 0; i < count; ++i) {
         Request.PutValue(values[i], 2);
     }
-    // No length is given for the echo, so its read ends by silence.
+    // No length is given for the answer, so its read ends by silence (or the attempt's bound).
     Transact(0);
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Cancellation.h"
 #include "config/TerminalConfig.h"
 #include "link/ComPortChannel.h"
 #include "link/PortResolver.h"
@@ -9,6 +10,8 @@
 #include <memory>
 
 namespace dravik {
+
+class TAnswerReader;
 
 constexpr int RegisterBlockSize = 100; // the word array every exchange uses
 
@@ -32,6 +35,9 @@ public:
     // How a port number becomes a device, handed in by the program (the settings' port map);
     // without one no port has a device.
     TPortResolver Resolver;
+    // A request from outside to stop the running command, handed to each channel at Connect;
+    // a cancelled command raises TCancelled once its port is closed. None: never cancelled.
+    const TCancellation* Cancellation = nullptr;
 
     void Connect();
     void Disconnect();
@@ -49,6 +55,9 @@ public:
 
 private:
     int32_t Attempt(int32_t expected);
+    int32_t ReceiveAnswer(TAnswerReader& reader, int32_t expected);
+    int32_t RequestFrame(uint8_t* frame) const; // address, PDU and CRC; gives their count
+    void PauseBetweenAttempts();
     int32_t FrameLength(int32_t expected) const;
     bool ResponseCrcMatches() const;
 };

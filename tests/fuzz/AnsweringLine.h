@@ -43,6 +43,7 @@ public:
     int GetAttributes(int fd, termios* attributes) override;
     int SetAttributes(int fd, int when, const termios* attributes) override;
     int Flush(int fd, int queue) override;
+    int Drain(int) override { return 0; } // what is written is on the line at once
     int Poll(pollfd* fds, nfds_t count, int timeoutMs) override;
     ssize_t Read(int fd, void* data, size_t size) override;
     ssize_t Write(int fd, const void* data, size_t size) override;

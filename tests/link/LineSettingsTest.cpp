@@ -44,6 +44,16 @@ protected:
         channel.Dcb = dcb;
         return MessageOf([&] { channel.Open(); });
     }
+
+    // The line's settings as another opener sees them.
+    termios SlaveSettings() {
+        termios t{};
+        const int fd = open(Peer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        EXPECT_GE(fd, 0) << "the line is free";
+        EXPECT_EQ(tcgetattr(fd, &t), 0);
+        close(fd);
+        return t;
+    }
 };
 
 TEST(TDcb, IsZeroButItsLength) {
@@ -56,9 +66,10 @@ TEST(TDcb, IsZeroButItsLength) {
     EXPECT_EQ(dcb.StopBits, 0);
 }
 
-TEST_F(LineSettingsTest, TheTerminalLineIsRaw19200EightNoneOneAndStaysSoAfterTheChannel) {
+TEST_F(LineSettingsTest, TheTerminalLineIsRaw19200EightNoneOneAndGetsItsOwnSettingsBack) {
+    const termios found = SlaveSettings();
     ASSERT_EQ(Open(TerminalLine()), "<no exception>");
-    const termios& t = Device.LastAttributes;
+    const termios& t = Device.AppliedAttributes;
     EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B19200));
     EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B19200));
     EXPECT_EQ(t.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CLOCAL | CREAD),
@@ -71,14 +82,13 @@ TEST_F(LineSettingsTest, TheTerminalLineIsRaw19200EightNoneOneAndStaysSoAfterThe
     EXPECT_EQ(Device.Count("ioctl TIOCMBIC"), 1) << "DTR and RTS disabled";
     EXPECT_EQ(Device.Count("ioctl TIOCMBIS"), 0);
 
-    // The line itself, read back once the channel is gone (the peer still holds it).
-    const int fd = open(Peer.SlavePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    ASSERT_GE(fd, 0) << "the channel left the line free";
-    termios actual{};
-    ASSERT_EQ(tcgetattr(fd, &actual), 0);
-    close(fd);
-    EXPECT_EQ(cfgetospeed(&actual), static_cast<speed_t>(B19200));
-    EXPECT_EQ(actual.c_lflag & (ICANON | ECHO), 0u);
+    // The line itself, read back once the channel is gone (the peer still holds it): as the
+    // channel found it.
+    const termios actual = SlaveSettings();
+    EXPECT_EQ(cfgetospeed(&actual), cfgetospeed(&found));
+    EXPECT_EQ(actual.c_lflag, found.c_lflag);
+    EXPECT_EQ(actual.c_cflag, found.c_cflag);
+    EXPECT_EQ(Device.Count("tcsetattr"), 2);
 }
 
 TEST_F(LineSettingsTest, WhatTermiosCanExpressIsApplied) {
@@ -112,7 +122,7 @@ TEST_F(LineSettingsTest, WhatTermiosCanExpressIsApplied) {
         SCOPED_TRACE(c.what);
         Device = RecordingDevice();
         ASSERT_EQ(Open(c.dcb), "<no exception>");
-        const termios& t = Device.LastAttributes;
+        const termios& t = Device.AppliedAttributes;
         EXPECT_EQ(cfgetospeed(&t), c.speed);
         EXPECT_EQ(t.c_cflag & cmask, c.cflag);
         EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
@@ -152,7 +162,9 @@ TEST_F(LineSettingsTest, WhatTermiosCannotExpressFailsTheOpenAndFreesTheDevice) 
         SCOPED_TRACE(c.what);
         Device = RecordingDevice();
         EXPECT_EQ(Open(c.dcb), "COM3: Invalid argument");
-        EXPECT_EQ(Device.Count("tcsetattr"), 0);
+        // Only the line's own settings are put back; the refused ones never reach it.
+        EXPECT_EQ(Device.Count("tcsetattr"), 1);
+        EXPECT_EQ(Device.LastAttributes.c_cflag, Device.AppliedAttributes.c_cflag);
         EXPECT_EQ(Device.Count("ioctl TIOCNXCL"), 1);
         EXPECT_EQ(Device.Count("close"), 1);
     }

@@ -67,6 +67,9 @@ int RecordingDevice::GetAttributes(int fd, termios* attributes) {
 }
 
 int RecordingDevice::SetAttributes(int fd, int when, const termios* attributes) {
+    if (Count("tcsetattr") == 0) {
+        AppliedAttributes = *attributes;
+    }
     LastAttributes = *attributes;
     return Fails("tcsetattr") ? -1 : SerialDevice::SetAttributes(fd, when, attributes);
 }

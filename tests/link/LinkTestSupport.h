@@ -37,7 +37,10 @@ public:
     std::map<std::string, std::deque<int>> Failures;
     size_t MaxWrite = std::numeric_limits<size_t>::max(); // the most one write takes
     std::function<void(ssize_t)> AfterRead;               // runs after each real read
-    termios LastAttributes{};                             // what the last tcsetattr asked for
+    // What the first tcsetattr asked for (the open's settings; a later one is the restore at
+    // close) and how many there were.
+    termios AppliedAttributes{};
+    termios LastAttributes{}; // what the last tcsetattr asked for
     int LastOpenFlags = 0;
 
     int Count(const std::string& name) const;

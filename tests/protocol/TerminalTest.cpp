@@ -2,6 +2,7 @@
 // of every answer, so each rule of the exchange is seen on the wire.
 #include "protocol/Terminal.h"
 
+#include "link/OperationStatus.h"
 #include "support/Frames.h"
 #include "support/Messages.h"
 #include "support/PseudoTerminal.h"
@@ -92,6 +93,17 @@ protected:
             ++n;
         }
         return n;
+    }
+
+    // Every received byte of the log, its lines joined.
+    static std::string ReceivedHex(const std::string& log) {
+        const std::string mark = " > ";
+        std::string hex;
+        for (size_t p = log.find(mark); p != std::string::npos; p = log.find(mark, p + 1)) {
+            const size_t from = p + mark.size();
+            hex += log.substr(from, log.find("\r\n", from) - from);
+        }
+        return hex;
     }
 
     std::string ReadOne(uint16_t& value) {
@@ -214,12 +226,80 @@ TEST_F(TerminalTest, AWriteAnsweredByAnExceptionOfCodeZeroSucceeds) {
     EXPECT_EQ(controller.Seen().size(), 1u);
 }
 
-TEST_F(TerminalTest, AnotherFunctionByteWithAGoodCrcIsAccepted) {
-    ScriptedController controller(Line, ReadRequestLength,
-                                  {Framed({0x20, 0x04, 0x02, 0x12, 0x34})});
-    uint16_t value = 0;
-    EXPECT_EQ(ReadOne(value), "<no exception>");
-    EXPECT_EQ(value, 0x1234);
+TEST_F(TerminalTest, AnAnswerToAnotherRequestIsMalformedAndRetried) {
+    // Every answer has a good CRC; none answers the request that was sent.
+    const Bytes writeRequest = {0x20, 0x10, 0x00, 0x20, 0x00, 0x01, 0x02, 0x00, 0x05, 0xF5, 0x62};
+    const struct {
+        const char* name;
+        bool write;
+        Bytes answer;
+    } cases[] = {
+        {"read answered by function 4", false, Framed({0x20, 0x04, 0x02, 0x12, 0x34})},
+        {"read answered with a byte count of 4", false,
+         Framed({0x20, 0x03, 0x04, 0x12, 0x34, 0x56, 0x78})},
+        {"read answered by an exception of function 4", false, Framed({0x20, 0x84, 0x02})},
+        {"write answered for another start", true, Framed({0x20, 0x10, 0x00, 0x21, 0x00, 0x01})},
+        {"write answered for another count", true, Framed({0x20, 0x10, 0x00, 0x20, 0x00, 0x02})},
+        {"write answered by function 3", true, Framed({0x20, 0x03, 0x00, 0x20, 0x00, 0x01})},
+        {"write answered by a read's exception", true, Framed({0x20, 0x83, 0x02})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedController controller(Line, c.write ? writeRequest.size() : ReadRequestLength,
+                                      std::vector<Bytes>(5, c.answer));
+        uint16_t value = 5;
+        const std::string message = MessageOf([&] {
+            c.write ? Terminal.WriteRegisters(32, 1, &value)
+                    : Terminal.ReadRegisters(32, 1, &value);
+        });
+        EXPECT_EQ(message, W("Неверный формат"));
+        EXPECT_EQ(controller.Seen().size(), 5u);
+        EXPECT_EQ(Count(Log(), W("Дубль")), 4);
+        std::remove("port1.log");
+    }
+}
+
+TEST_F(TerminalTest, AnEchoOfTheRequestIsSkippedAndIsNeverTheAnswer) {
+    const Bytes writeRequest = {0x20, 0x10, 0x00, 0x20, 0x00, 0x01, 0x02, 0x00, 0x05, 0xF5, 0x62};
+    const Bytes writeAnswer = {0x20, 0x10, 0x00, 0x20, 0x00, 0x01, 0x06, 0xB2};
+    const auto then = [](Bytes first, const Bytes& second) {
+        first.insert(first.end(), second.begin(), second.end());
+        return first;
+    };
+    const struct {
+        const char* name;
+        bool write;
+        Bytes answer; // sent for each of five attempts
+        const char* message;
+    } cases[] = {
+        {"read behind an echo", false, then(ReadOneRequest, AnswerFive), "<no exception>"},
+        {"write behind an echo", true, then(writeRequest, writeAnswer), "<no exception>"},
+        {"read with only an echo", false, ReadOneRequest, "Таймаут"},
+        {"write with only an echo", true, writeRequest, "Таймаут"},
+        {"write answered by its own request cut short", true,
+         Bytes(writeRequest.begin(), writeRequest.begin() + 8), "Неверный формат"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const bool succeeds = std::string(c.message) == "<no exception>";
+        ScriptedController controller(Line, c.write ? writeRequest.size() : ReadRequestLength,
+                                      std::vector<Bytes>(succeeds ? 1 : 5, c.answer));
+        uint16_t value = 5;
+        const std::string message = MessageOf([&] {
+            c.write ? Terminal.WriteRegisters(32, 1, &value)
+                    : Terminal.ReadRegisters(32, 1, &value);
+        });
+        EXPECT_EQ(message, succeeds ? c.message : W(c.message));
+        controller.Seen();
+        // The link log shows the echo as it came, with the answer behind it, on every attempt.
+        std::string received;
+        for (size_t i = 0; i < (succeeds ? 1u : 5u); ++i) {
+            received += BytesToHex(c.answer.data(), static_cast<int32_t>(c.answer.size()));
+        }
+        const std::string log = Log();
+        EXPECT_EQ(ReceivedHex(log), received) << log;
+        std::remove("port1.log");
+    }
 }
 
 TEST_F(TerminalTest, AHangUpInTheMiddleRaisesThePortMessage) {

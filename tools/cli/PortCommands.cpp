@@ -200,6 +200,9 @@ int Scan(const TOptions& options, const TCancellation* cancellation) {
     } else {
         PrintScan(ports, results, options.Settings);
     }
+    if (cancellation != nullptr && cancellation->IsCancelled()) {
+        throw TCancelled(); // after what was found so far is out
+    }
     const bool found = std::any_of(results.begin(), results.end(),
                                    [](const TProbeResult& r) { return r.Answered; });
     if (!found && !options.Json) {

@@ -1,5 +1,6 @@
 // dravik_cli: headless backup and restore of a controller's configuration.
 #include "PortCommands.h"
+#include "base/Cancellation.h"
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "config/ConfigFile.h"
@@ -9,6 +10,8 @@
 #include "protocol/ScriptCodec.h"
 #include "protocol/Terminal.h"
 
+#include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <optional>
@@ -24,6 +27,27 @@ constexpr int ExitSuccess = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
 constexpr int WordsPerLine = 8;
+constexpr int ExitSignalBase = 128; // an interrupted command exits with 128 + the signal
+constexpr int InterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The running command looks at this; the signal handlers set it and note which signal came.
+TCancellation Interruption;
+volatile sig_atomic_t InterruptSignal = 0;
+
+extern "C" void OnInterrupt(int signal) {
+    InterruptSignal = signal;
+    Interruption.Cancel();
+}
+
+// The command ends in order: the port closed and released, the link log block complete.
+void InstallInterruptHandlers() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : InterruptSignals) {
+        sigaction(signal, &action, nullptr);
+    }
+}
 
 constexpr const char* Usage =
     "Usage:\n"
@@ -44,7 +68,8 @@ constexpr const char* Usage =
     "  -o FILE        write the configuration read to FILE instead of standard output\n"
     "\n"
     "Every byte of the link is logged to port<N>.log in the current directory.\n"
-    "Exit status: 0 success, 1 the operation failed, 2 usage error.\n";
+    "Exit status: 0 success, 1 the operation failed, 2 usage error; a command interrupted by\n"
+    "SIGINT, SIGTERM or SIGHUP closes the port and the log, then exits 130, 143 or 129.\n";
 
 struct UsageError {
     std::string text;
@@ -138,6 +163,7 @@ TTerminalConfig LoadFile(const std::string& path) {
 void SetUpTerminal(TTerminal& terminal, const Options& o) {
     const std::string settings = WindowSettingsPath();
     terminal.Port = o.port ? *o.port : LoadPortSetting(settings);
+    terminal.Cancellation = &Interruption;
     if (!o.device.empty()) {
         const std::string device = o.device;
         terminal.Resolver = [device](int32_t) { return device; };
@@ -203,6 +229,10 @@ int Run(const Options& o) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // System error texts come in the user's language and code set, and are converted from it.
+    std::setlocale(LC_CTYPE, "");
+    std::setlocale(LC_MESSAGES, "");
+    InstallInterruptHandlers();
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
@@ -212,12 +242,15 @@ int main(int argc, char** argv) {
     }
     try {
         if (!args.empty() && cli::IsPortCommand(args[0])) {
-            return cli::RunPortCommand(args, WindowSettingsPath());
+            return cli::RunPortCommand(args, WindowSettingsPath(), &Interruption);
         }
         return Run(Parse(args));
     } catch (const UsageError& e) {
         std::cerr << "dravik_cli: " << e.text << "\n\n" << Usage << cli::PortCommandsUsage;
         return ExitUsage;
+    } catch (const TCancelled& e) {
+        Say(e.message());
+        return ExitSignalBase + InterruptSignal;
     } catch (const Exception& e) {
         Say(e.message());
         return ExitFailed;

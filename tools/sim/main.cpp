@@ -2,6 +2,7 @@
 // answered by libmodbus so that the master meets an implementation that is not its own.
 #include "RegisterState.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -42,7 +43,7 @@ void OnSignal(int) {
     StopRequested = 1;
 }
 
-enum class FaultKind { Silent, BadCrc, WrongAddress, Exception, Drop, HangUp };
+enum class FaultKind { Silent, BadCrc, WrongAddress, Exception, Drop, HangUp, Echo, Late, Trickle };
 
 struct Fault {
     FaultKind Kind;
@@ -67,6 +68,9 @@ const char* const Usage =
     "  --fault F        silent | badcrc | wrongaddr | exception=N | drop=K (ignore the first\n"
     "                   K requests) | hangup=K (answer K requests, then unplug on the next one\n"
     "                   and come back on a fresh terminal behind the same link)\n"
+    "                   | echo (return every request before anything else, as a two-wire\n"
+    "                   adapter does) | late=MS (answer MS ms after the request)\n"
+    "                   | trickle=MS (send the answer one byte every MS ms)\n"
     "Ends on SIGINT or SIGTERM.\n";
 
 [[noreturn]] void Fail(const std::string& text, int status = 1) {
@@ -111,6 +115,15 @@ Fault ParseFault(const std::string& text) {
     }
     if (name == "hangup") {
         return withValue(FaultKind::HangUp);
+    }
+    if (name == "echo" && value.empty()) {
+        return {FaultKind::Echo};
+    }
+    if (name == "late") {
+        return withValue(FaultKind::Late);
+    }
+    if (name == "trickle") {
+        return withValue(FaultKind::Trickle);
     }
     Fail("unknown fault '" + text + "'", 2);
 }
@@ -418,6 +431,9 @@ private:
 
     void Handle(const Bytes& frame, int64_t firstByteNs) {
         ++Requests;
+        if (Find(FaultKind::Echo) != nullptr) {
+            WriteAll(frame.data(), frame.size()); // the adapter hears its own line first
+        }
         if (const Fault* drop = Find(FaultKind::Drop); drop != nullptr && Requests <= drop->Value) {
             return;
         }
@@ -477,17 +493,31 @@ private:
     }
 
     void Send(const Bytes& answer, size_t requestLength, int64_t firstByteNs) {
-        if (!Opts.Pace) {
+        const Fault* late = Find(FaultKind::Late);
+        const Fault* trickle = Find(FaultKind::Trickle);
+        if (!Opts.Pace && late == nullptr && trickle == nullptr) {
             WriteAll(answer.data(), answer.size());
             return;
         }
-        // The request takes its wire time to arrive, then the controller turns the line round.
-        int64_t at = firstByteNs + static_cast<int64_t>(requestLength) * ByteNs +
-                     static_cast<int64_t>(Opts.TurnaroundMs) * NsPerMs;
+        int64_t at = NowNs();
+        int64_t gap = 0;
+        if (Opts.Pace) {
+            // The request takes its wire time to arrive, then the controller turns the line
+            // round.
+            at = firstByteNs + static_cast<int64_t>(requestLength) * ByteNs +
+                 static_cast<int64_t>(Opts.TurnaroundMs) * NsPerMs;
+            gap = ByteNs;
+        }
+        if (late != nullptr) {
+            at = std::max(at, firstByteNs + static_cast<int64_t>(late->Value) * NsPerMs);
+        }
+        if (trickle != nullptr) {
+            gap = static_cast<int64_t>(trickle->Value) * NsPerMs;
+        }
         for (uint8_t byte : answer) {
             SleepUntil(at);
             WriteAll(&byte, 1);
-            at += ByteNs;
+            at += gap;
         }
         SleepUntil(at); // the last byte leaves the wire before the next request is heard
     }

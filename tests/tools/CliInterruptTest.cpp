@@ -1,0 +1,181 @@
+// dravik_cli stopped by a signal in the middle of its work, and dravik_cli in a Russian locale:
+// the command ends in order (exit status 128 + the signal, the link log block complete, the
+// line free for the next user) and every text keeps its code page.
+#include "base/Text.h"
+#include "support/Simulator.h"
+#include "support/TempDir.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace dravik::test {
+namespace {
+
+constexpr int DeadlineMs = 10000;
+constexpr int StepMs = 20;
+constexpr uid_t Nobody = 65534;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (size_t p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+// dravik_cli started in the background, its output in cli.out and cli.err.
+pid_t StartCli(const std::vector<std::string>& arguments) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::freopen("cli.out", "w", stdout);
+        ::freopen("cli.err", "w", stderr);
+        std::vector<char*> argv;
+        const std::string program = std::string(DRAVIK_BIN_DIR) + "/dravik_cli";
+        argv.push_back(const_cast<char*>(program.c_str()));
+        for (const std::string& a : arguments) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// The exit status, or -1 when the program did not end within the deadline (it is killed then).
+int AwaitExit(pid_t pid) {
+    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
+        int raw = 0;
+        if (::waitpid(pid, &raw, WNOHANG) == pid) {
+            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
+    }
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    return -1;
+}
+
+bool AwaitInFile(const std::string& path, const std::string& what) {
+    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
+        if (Slurp(path).find(what) != std::string::npos) {
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
+    }
+    return false;
+}
+
+// 0 when a user without privileges can open the device, else the errno of the refusal. The
+// privileged user passes over the exclusive-use flag, so the open is made as nobody.
+int OpenAsOrdinaryUser(const std::string& link) {
+    char* real = ::realpath(link.c_str(), nullptr);
+    const std::string path = real != nullptr ? real : link;
+    std::free(real);
+    if (::geteuid() == 0) {
+        ::chmod(path.c_str(), 0666);
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(Nobody) != 0 || ::setuid(Nobody) != 0)) {
+            ::_exit(EPERM);
+        }
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        ::_exit(fd >= 0 ? 0 : errno);
+    }
+    int raw = 0;
+    ::waitpid(pid, &raw, 0);
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+
+class CliInterruptTest : public ::testing::Test {
+protected:
+    TempDir Dir;
+};
+
+TEST_F(CliInterruptTest, ASignalEndsTheCommandInOrderWithItsOwnStatus) {
+    std::ofstream("good.cfg", std::ios::binary)
+        << "<configure><tanks><item index=\"0\" active=\"1\" hmin=\"10\" hmax=\"50\" "
+           "hhigh=\"90\"/></tanks><script><item> 04 01 02</item></script></configure>";
+    struct Case {
+        int signal;
+        int status;
+    };
+    const Case signals[] = {{SIGINT, 130}, {SIGTERM, 143}, {SIGHUP, 129}};
+    // A controller that never answers keeps a read waiting; one that sends its answers a byte
+    // every 150 ms is stopped in the middle of a write, with part of an answer received.
+    struct Scenario {
+        const char* name;
+        std::vector<std::string> simulator;
+        std::vector<std::string> command;
+        int afterOpenMs;
+    };
+    const Scenario scenarios[] = {
+        {"silent read", {"--fault", "silent"}, {"read"}, 300},
+        {"trickled write", {"--fault", "trickle=150"}, {"write", "good.cfg"}, 700},
+    };
+    for (const Scenario& s : scenarios) {
+        Simulator sim(s.simulator);
+        for (const Case& c : signals) {
+            SCOPED_TRACE(std::string(s.name) + ", signal " + std::to_string(c.signal));
+            std::remove("port1.log");
+            std::vector<std::string> arguments = s.command;
+            arguments.insert(arguments.end(), {"--port", "1", "--device", sim.Link()});
+            const pid_t cli = StartCli(arguments);
+            ASSERT_TRUE(AwaitInFile("port1.log", Cp1251("COM1 подключен")));
+            std::this_thread::sleep_for(std::chrono::milliseconds(s.afterOpenMs));
+            ::kill(cli, c.signal);
+            EXPECT_EQ(AwaitExit(cli), c.status);
+            EXPECT_EQ(Slurp("cli.err"), "Прервано.\n");
+            const std::string log = Slurp("port1.log");
+            const size_t interrupted = log.find(Cp1251("  i Прервано пользователем\r\n"));
+            const size_t closed = log.find(Cp1251("  i COM1 закрыт\r\n"));
+            ASSERT_NE(interrupted, std::string::npos) << log;
+            EXPECT_LT(interrupted, closed) << log;
+            EXPECT_EQ(Count(log, Cp1251("Завершено")), 1) << log;
+            EXPECT_EQ(log.find(Cp1251("закрыт(")), std::string::npos) << log;
+            if (s.command[0] == std::string("write")) {
+                EXPECT_NE(log.find("  > 20 "), std::string::npos) << "no answer byte logged";
+            }
+            EXPECT_EQ(OpenAsOrdinaryUser(sim.Link()), 0);
+        }
+    }
+}
+
+TEST_F(CliInterruptTest, AFailedOpenInARussianLocaleKeepsEachTextsCodePage) {
+    const std::string command = std::string("LC_ALL=ru_RU.UTF-8 ") + DRAVIK_BIN_DIR +
+                                "/dravik_cli read --device /nonexistent/tty >cli.out 2>cli.err";
+    const int raw = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    if (std::system("locale -a 2>/dev/null | grep -qix ru_RU.utf8") != 0) {
+        GTEST_SKIP() << "ru_RU.UTF-8 is not generated (scripts/install-deps.sh does it)";
+    }
+    // The system's Russian text, in UTF-8 on the terminal and in Windows-1251 in the log.
+    const std::string russian = "COM1: Нет такого файла или каталога";
+    EXPECT_EQ(Slurp("cli.err"), russian + ".\n");
+    EXPECT_NE(Slurp("port1.log").find(Cp1251(russian) + "\r\n"), std::string::npos);
+}
+
+} // namespace
+} // namespace dravik::test
