@@ -113,8 +113,6 @@ TfmConn::TfmConn(QWidget* owner, TPortResolver resolver)
     connect(btnOk, &QPushButton::clicked, this, &QDialog::accept);
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(eComPort, &QLineEdit::textChanged, this, &TfmConn::eComPortChange);
-    connect(dsPorts, &QTableWidget::currentCellChanged, this,
-            [this](int row) { dsPortsCurrentChange(row); });
     connect(dsPorts, &QTableWidget::cellClicked, this, [this](int row) { dsPortsChoose(row); });
     connect(dsPorts, &QTableWidget::cellActivated, this, [this](int row) { dsPortsChoose(row); });
     connect(btnFind, &QPushButton::clicked, this, &TfmConn::btnFindClick);
@@ -156,14 +154,6 @@ void TfmConn::ShowRow(int row) {
     }
 }
 
-// Moving through the list sets the numbers it finds; only a choice offers one.
-void TfmConn::dsPortsCurrentChange(int row) {
-    if (row >= 0 && row < static_cast<int>(PortList.size()) &&
-        !PortList[static_cast<size_t>(row)].Numbers.empty()) {
-        eComPort->SetNumber(PortList[static_cast<size_t>(row)].Numbers.front());
-    }
-}
-
 void TfmConn::dsPortsChoose(int row) {
     if (row < 0 || row >= static_cast<int>(PortList.size())) {
         return;
@@ -173,9 +163,12 @@ void TfmConn::dsPortsChoose(int row) {
         eComPort->SetNumber(port.Numbers.front());
         return;
     }
-    if (!AddPortEntry) {
+    // A double click, or a single one where that activates, reaches here twice: a device is
+    // asked about once while the dialog is open.
+    if (!AddPortEntry || Asked.contains(port.Device)) {
         return;
     }
+    Asked.insert(port.Device);
     const QString question =
         QStringLiteral("У устройства %1 нет номера COM. Дать ему свободный номер в файле настроек?")
             .arg(QString::fromStdString(port.Device));
@@ -211,6 +204,9 @@ void TfmConn::btnFindClick() {
 }
 
 void TfmConn::SearchProbed(int index, bool answered, const QString& message) {
+    if (Search == nullptr || index >= dsPorts->rowCount()) {
+        return; // a report of a search given up
+    }
     pbFind->setValue(index + 1);
     if (answered) {
         Found.push_back(index);
@@ -227,6 +223,9 @@ void TfmConn::SearchProbed(int index, bool answered, const QString& message) {
 }
 
 void TfmConn::SearchFinished() {
+    if (Search == nullptr) {
+        return;
+    }
     const bool cancelled = Search->IsCancelled();
     Search.release()->deleteLater(); // not under its own signal
     pbFind->hide();

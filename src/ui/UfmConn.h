@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,8 @@ public:
     bool IsSearching() const { return Search != nullptr; }
 
 private:
-    void dsPortsCurrentChange(int row);
+    // A click, a double click or Enter on a row: its number, or the offer of one. Merely moving
+    // through the list changes nothing, so that tabbing into it does not replace the number.
     void dsPortsChoose(int row);
     void btnFindClick();
     void SearchProbed(int index, bool answered, const QString& message);
@@ -65,6 +67,7 @@ private:
     TPortResolver Resolver;
     std::vector<TSerialPort> PortList;
     std::vector<int> Found;
+    std::set<std::string> Asked; // devices offered a number
     std::unique_ptr<TPortSearch> Search;
 };
 
