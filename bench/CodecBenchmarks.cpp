@@ -2,6 +2,7 @@
 // and generated inputs of growing size, so that the table shows how the cost grows.
 #include "TableReporter.h"
 #include "config/ConfigFile.h"
+#include "protocol/ConfigCheck.h"
 #include "protocol/ScriptCodec.h"
 
 #include <benchmark/benchmark.h>
@@ -84,6 +85,17 @@ void Encode(benchmark::State& state, int lines) {
     SetLines(state, lines);
 }
 
+// Every line a command, so that the length fails early and every later line is still checked:
+// what `dravik_cli check` does with a file of that many lines.
+void Problems(benchmark::State& state, int lines) {
+    TTerminalConfig config = Config(WorkedLines);
+    config.Script.Assign(std::vector<std::string>(static_cast<size_t>(lines), Command));
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ConfigProblems(config));
+    }
+    SetLines(state, lines);
+}
+
 void Write(benchmark::State& state, int lines) {
     const TTerminalConfig config = Config(lines);
     for (auto _ : state) {
@@ -117,6 +129,10 @@ void RegisterAll() {
         Register("EncodeScript, " + LinesName(lines) +
                      (withComments ? " (a full area of commands, the rest comments)" : ""),
                  lines, Encode);
+    }
+    for (int lines : GrowingLines) {
+        Register("ConfigProblems, " + LinesName(lines) + " (all commands: too long, named once)",
+                 lines, Problems);
     }
     for (int lines : sizes) {
         const std::string bytes = std::to_string(ConfigToXml(Config(lines)).size()) + " bytes";

@@ -345,7 +345,8 @@ void Run(int runs) {
                       "— (adds a process and a safe save: its parts follow)");
     PrintCliParts(reads);
     PrintAgainstFloor("2",
-                      "configuration write, in process (`TTerminal::WriteConfig`, script " +
+                      "configuration write with its read-back, in process "
+                      "(`TTerminal::WriteConfig`, script " +
                           std::to_string(scriptRegisters) + " registers)",
                       writes.WallMs, writeFloor);
     PrintLateness("2", writes, writeFloor);

@@ -41,10 +41,17 @@ TFloor ReadFloor() {
 }
 
 TFloor WriteFloor(int scriptRegisters) {
-    const int bytes = WriteBytes(1) + WriteBytes(ThresholdCount) + WriteBytes(scriptRegisters);
-    return {bytes * ByteMs + Exchanges * (TurnaroundMs + ReplyTimeoutMs),
-            std::to_string(bytes) + " bytes + " + std::to_string(Exchanges) + " × (" +
-                std::to_string(TurnaroundMs) + " + " + std::to_string(ReplyTimeoutMs) + ") ms"};
+    const bool script = scriptRegisters > 0;
+    const int writes = script ? Exchanges : Exchanges - 1;
+    const int writeBytes =
+        WriteBytes(1) + WriteBytes(ThresholdCount) + (script ? WriteBytes(scriptRegisters) : 0);
+    // The read-backs of the same registers, which end by their length, not by silence.
+    const int readBytes =
+        ReadBytes(1) + ReadBytes(ThresholdCount) + (script ? ReadBytes(scriptRegisters) : 0);
+    const int bytes = writeBytes + readBytes;
+    return {bytes * ByteMs + 2 * writes * TurnaroundMs + writes * ReplyTimeoutMs,
+            std::to_string(bytes) + " bytes + " + Times(2 * writes, TurnaroundMs) + " + " +
+                Times(writes, ReplyTimeoutMs) + " ms"};
 }
 
 TFloor SilentFloor() {

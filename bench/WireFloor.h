@@ -15,8 +15,9 @@ struct TFloor {
 };
 
 // What a configuration transfer cannot beat at 19200 baud, 10 bits a byte: every byte of its
-// three requests and answers on the wire and the controller's turnaround before each answer;
-// a write adds the reply timeout of silence that ends each echo.
+// requests and answers on the wire and the controller's turnaround before each answer. A read
+// makes three exchanges; a write makes its writes (two without a script), each echo ended by a
+// reply timeout of silence, then reads the same registers back.
 TFloor ReadFloor();
 TFloor WriteFloor(int scriptRegisters);
 // Five attempts of one reply timeout with four pauses between them.

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The headless round trip: builds everything, starts dravik_sim on a pseudo-terminal, reads its
-# configuration with dravik_cli into a .cfg file, shows it, checks it and writes it back.
+# configuration with dravik_cli into a .cfg file, shows it, checks it, writes it back and
+# verifies that the controller holds it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,5 +28,7 @@ echo "=== dravik_cli check controller.cfg"
 "$bin/dravik_cli" check controller.cfg
 echo "=== dravik_cli write controller.cfg --device $work/ttySIM"
 "$bin/dravik_cli" write controller.cfg --device "$work/ttySIM"
+echo "=== dravik_cli verify controller.cfg --device $work/ttySIM"
+"$bin/dravik_cli" verify controller.cfg --device "$work/ttySIM" && echo "the controller holds it"
 echo "=== the link log port1.log"
 cat port1.log | iconv -f WINDOWS-1251 -t UTF-8

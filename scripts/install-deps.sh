@@ -12,6 +12,7 @@ packages=(
     libbenchmark-dev mbpoll
     xvfb xauth
     locales libc-l10n
+    librsvg2-bin desktop-file-utils appstream groff-base dpkg-dev
 )
 
 sudo=""

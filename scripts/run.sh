@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
-# Builds everything, starts the controller simulator on a pseudo-terminal, points COM1 at it and
-# opens the window; the simulator stops when the window closes. Without a display it shows the
-# same read done by dravik_cli instead.
+# Builds the three programs (not the test suite), starts the controller simulator on a
+# pseudo-terminal, points COM1 at it and opens the window; the simulator stops when the window
+# closes. Without a display it shows the same read done by dravik_cli instead.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
 cmake --preset dev >/dev/null
-cmake --build --preset dev
+cmake --build --preset dev --target dravik_sim dravik_cli dravik_conf
 
 bin=build/dev/bin
 settings="$bin/dravik_conf.ini"

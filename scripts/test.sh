@@ -13,5 +13,8 @@ for preset in dev dev-asan; do
     ctest --preset "${preset}"
 done
 
+echo "=== the installed menu entry, metadata and manual pages"
+scripts/lint-desktop.sh build/dev
+
 echo "=== fuzz: every input parser for a bounded number of runs"
 scripts/fuzz.sh

@@ -1,4 +1,9 @@
 // dravik_conf: the window with which a technician configures the tank-level controller.
+#include "app/CommandLine.h"
+#include "app/ProgramIcon.h"
+#include "app/QtTranslation.h"
+#include "config/UserFolders.h"
+#include "link/LinkLog.h"
 #include "ui/ApplicationTitle.h"
 #include "ui/ErrorGuard.h"
 #include "ui/UfmMain.h"
@@ -6,15 +11,19 @@
 #include <memory>
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[]) {
+    if (const auto status = dravik::app::AnswerWithoutWindow(argc, argv)) {
+        return *status;
+    }
+    dravik::SetLinkLogFolder(dravik::ChooseLogFolder(dravik::app::StartedFromMenu(argc, argv)));
     QApplication application(argc, argv);
+    dravik::app::InstallQtTranslation(application);
     QApplication::setApplicationName(
         dravik::ui::ApplicationTitle(QApplication::applicationFilePath()));
     // Matches the installed desktop entry, so the desktop shows its icon for the window.
     QGuiApplication::setDesktopFileName(QStringLiteral("dravik_conf"));
-    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("dravik_conf")));
+    QApplication::setWindowIcon(dravik::app::ProgramIcon());
 
     std::unique_ptr<dravik::ui::TfmMain> fmMain;
     if (!dravik::ui::Guarded([&] { fmMain = std::make_unique<dravik::ui::TfmMain>(); })) {

@@ -64,6 +64,14 @@ char* FileSystem::ResolvePath(const char* path, char* buffer) {
     return ::realpath(path, buffer);
 }
 
+int FileSystem::Access(const char* path, int mode) {
+    return ::access(path, mode);
+}
+
+int FileSystem::MakeFolder(const char* path, mode_t mode) {
+    return ::mkdir(path, mode);
+}
+
 namespace {
 FileSystem* Installed = nullptr;
 }

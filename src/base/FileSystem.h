@@ -27,6 +27,8 @@ public:
     virtual int Unlink(const char* path);
     // realpath(3) into buffer of PATH_MAX bytes; nullptr with errno on failure.
     virtual char* ResolvePath(const char* path, char* buffer);
+    virtual int Access(const char* path, int mode);        // access(2) with the real user's rights
+    virtual int MakeFolder(const char* path, mode_t mode); // mkdir(2)
 };
 
 // The real file system: every call goes straight to the system.

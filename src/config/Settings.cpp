@@ -8,6 +8,7 @@
 #include "config/IntegerText.h"
 #include "config/SafeFile.h"
 #include "config/SettingsSections.h"
+#include "config/UserFolders.h"
 
 #include <cerrno>
 #include <climits>
@@ -19,6 +20,7 @@ namespace {
 const char* const UnableToWrite = "Unable to write to %s";
 const char* const ExecutableLink = "/proc/self/exe";
 const std::string SettingsExtension = ".ini";
+const std::string WindowProgramName = "dravik_conf";
 constexpr uint8_t DefaultPort = 1;
 constexpr size_t HexPrefixLength = 2; // "0x"
 
@@ -31,10 +33,26 @@ std::string SettingsPathFor(const std::string& executablePath) {
     return (hasExtension ? executablePath.substr(0, dot) : executablePath) + SettingsExtension;
 }
 
-std::string SettingsFilePath() {
+namespace {
+
+std::string ExecutablePath() {
     char buffer[PATH_MAX];
     const char* executable = CurrentFileSystem().ResolvePath(ExecutableLink, buffer);
-    return executable != nullptr ? SettingsPathFor(executable) : std::string();
+    return executable != nullptr ? executable : std::string();
+}
+
+} // namespace
+
+std::string SettingsFilePath() {
+    const std::string executable = ExecutablePath();
+    return ChooseSettingsFile(executable.empty() ? executable : SettingsPathFor(executable));
+}
+
+std::string WindowSettingsFilePath() {
+    const std::string executable = ExecutablePath();
+    return ChooseSettingsFile(executable.empty()
+                                  ? executable
+                                  : SettingsPathFor(FolderOf(executable) + WindowProgramName));
 }
 
 uint8_t PortFromSettingText(std::string_view text) {

@@ -9,8 +9,14 @@
 
 namespace dravik {
 
-// The running executable's path (from /proc/self/exe) with its extension replaced by ".ini".
+// The running program's settings file: its path (from /proc/self/exe) with the extension replaced
+// by ".ini" where the user may write it, else the file in the user's settings folder
+// (ChooseSettingsFile).
 std::string SettingsFilePath();
+
+// The window's settings file as another program beside it finds it: dravik_conf.ini in the running
+// program's folder by the same choice.
+std::string WindowSettingsFilePath();
 
 // The same rule for a given executable path.
 std::string SettingsPathFor(const std::string& executablePath);
@@ -18,7 +24,8 @@ std::string SettingsPathFor(const std::string& executablePath);
 // Port number from section "conn", key "port" of the settings file; anything unreadable gives 1.
 uint8_t LoadPortSetting(const std::string& settingsPath);
 
-// Writes the port number; raises "Unable to write to %s" when it cannot.
+// Writes the port number; raises "Unable to write to %s"
+// when it cannot.
 void SavePortSetting(const std::string& settingsPath, uint8_t port);
 
 // The port number that a "port" value stands for: the low eight bits of a 32-bit number ("0x"

@@ -53,7 +53,16 @@ void AppendLineStart(std::string& line, LogEntryKind kind) {
     line += ' ';
 }
 
+std::string& LogFolderPrefix() {
+    static std::string prefix;
+    return prefix;
+}
+
 } // namespace
+
+void SetLinkLogFolder(const std::string& folder) {
+    LogFolderPrefix() = folder.empty() || folder.ends_with('/') ? folder : folder + '/';
+}
 
 TLinkLog::TLinkLog(int32_t portNumber, bool withLog) {
     if (!withLog) {
@@ -74,7 +83,7 @@ TLinkLog::~TLinkLog() {
 
 void TLinkLog::OpenFile(int32_t portNumber) {
     FileSystem& files = CurrentFileSystem();
-    const std::string name = FormatRaw(LogFileName, portNumber);
+    const std::string name = LogFolderPrefix() + FormatRaw(LogFileName, portNumber);
     // Only ever append to a plain file of our own: never follow a link planted under the name,
     // never block on a fifo.
     const int fd = files.Open(name.c_str(),

@@ -8,9 +8,10 @@
 
 namespace dravik {
 
-// The link log "port<N>.log" in the current directory: one block per channel appended to what
-// the file holds, entries of one kind within 200 ms joined into one line. Held with an exclusive
-// lock, so a second writer logs nothing; it never raises and never fails a port operation.
+// The link log "port<N>.log" in the log folder (the current directory unless set): one block per
+// channel appended to what the file holds, entries of one kind within 200 ms joined into one line.
+// Held with an exclusive lock, so a second writer logs nothing; it never raises and never fails a
+// port operation.
 class TLinkLog {
 public:
     TLinkLog(int32_t portNumber, bool withLog); // opens the file and writes the opening entries
@@ -34,5 +35,9 @@ private:
     std::string PendingLine;
     uint32_t LastAppendTick = 0;
 };
+
+// The folder where every link log opened afterwards goes; "" is the current directory. Set once at
+// start, before any channel opens.
+void SetLinkLogFolder(const std::string& folder);
 
 } // namespace dravik

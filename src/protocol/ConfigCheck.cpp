@@ -1,43 +1,40 @@
 #include "protocol/ConfigCheck.h"
 
 #include "base/Exception.h"
+#include "base/Text.h"
 #include "protocol/RegisterMap.h"
-#include "protocol/ScriptCodec.h"
+
+#include <optional>
 
 namespace dravik {
 namespace {
 
-template <typename F>
-void Collect(std::vector<std::string>& problems, F&& check) {
-    try {
-        check();
-    } catch (const Exception& e) {
-        problems.push_back(e.message());
+// The one walk over a configuration that both the refusal and the list of problems take.
+TEncodedScript Check(const TTerminalConfig& config, const TScriptProblemSink& report) {
+    for (size_t i = 0; i < TankCount; ++i) {
+        std::optional<std::string> problem;
+        try {
+            CheckTank(static_cast<int>(i), config.Tanks[i]);
+        } catch (const Exception& e) {
+            problem = e.message();
+        }
+        if (problem) {
+            report(*problem);
+        }
     }
+    return EncodeScript(config.Script, report);
 }
 
 } // namespace
 
 std::vector<std::string> ConfigProblems(const TTerminalConfig& config) {
     std::vector<std::string> problems;
-    for (size_t i = 0; i < TankCount; ++i) {
-        Collect(problems, [&] { CheckTank(static_cast<int>(i), config.Tanks[i]); });
-    }
-    // Lines are tried one by one behind the accepted ones, so that every bad line is named while
-    // the end command and the length limit act exactly as in the encoder.
-    TScriptLines accepted;
-    for (int i = 0; i < config.Script.Count(); ++i) {
-        TScriptLines tried;
-        tried.Assign(accepted);
-        tried.Add(config.Script[i]);
-        try {
-            EncodeScript(tried);
-            accepted.Assign(tried);
-        } catch (const Exception& e) {
-            problems.push_back(e.message());
-        }
-    }
+    Check(config, [&](const std::string& message) { problems.push_back(message); });
     return problems;
+}
+
+TEncodedScript CheckConfig(const TTerminalConfig& config) {
+    return Check(config, [](const std::string& message) { Raise(message); });
 }
 
 } // namespace dravik

@@ -117,8 +117,8 @@ int ParameterCount(const TScriptLineBytes& parsed) {
     return HasCountByte(opcode) ? parsed.Bytes[1] + 2 : FixedParameters[opcode];
 }
 
-// Returns false once the end command has been stored: later lines are not read.
-bool EncodeLine(std::string_view line, TEncodedScript& out) {
+// The command that one trimmed, comment-free line holds; raises when it holds none.
+TScriptLineBytes ParseCommand(std::string_view line) {
     const TScriptLineBytes parsed = ParseScriptLine(line);
     const uint8_t opcode = parsed.Bytes[0];
     if (opcode > MaxOpcode) {
@@ -129,16 +129,68 @@ bool EncodeLine(std::string_view line, TEncodedScript& out) {
         Raise(
             Format(Cp1251("Требуется параметров: %d (получено %d)"), parameters, parsed.Count - 1));
     }
-    const int total = out.Count + parsed.Count;
-    if (total > ScriptMaxBytes) {
-        Raise(
-            Format(Cp1251("Скрипт слишком длинный: %d байт (не более %d)"), total, ScriptMaxBytes));
-    }
-    for (int i = 0; i < parsed.Count; ++i) {
-        out.Bytes[static_cast<size_t>(out.Count++)] = parsed.Bytes[static_cast<size_t>(i)];
-    }
-    return opcode != EndOpcode;
+    return parsed;
 }
+
+std::string Framed(std::string_view line, const std::string& message) {
+    const std::string shown(line);
+    return Format(Cp1251("Ошибка загрузки скрипта \"%s\":\r\n%s"), shown.c_str(), message.c_str());
+}
+
+// One walk over the lines: the commands go into the bytes while they fit, the problems to the
+// sink, so that a script of any length costs one pass.
+class TScriptEncoder {
+public:
+    explicit TScriptEncoder(const TScriptProblemSink& report) : Report(report) {}
+
+    // False once nothing more is to be said about the lines that follow.
+    bool Take(std::string_view line) {
+        if (Ended) {
+            Report(Framed(line, Cp1251("Строка после команды конца (00) не будет записана")));
+            return false;
+        }
+        std::optional<TScriptLineBytes> command;
+        std::string problem;
+        try {
+            command = ParseCommand(line);
+        } catch (const Exception& e) {
+            problem = e.message();
+        }
+        if (!command) {
+            Report(Framed(line, problem));
+            return true;
+        }
+        Ended = command->Bytes[0] == EndOpcode;
+        Store(line, *command);
+        return true;
+    }
+
+    const TEncodedScript& Result() const { return Out; }
+
+private:
+    // The first command that does not fit is the one problem of the length; later commands are
+    // still checked, no longer stored.
+    void Store(std::string_view line, const TScriptLineBytes& command) {
+        if (TooLong) {
+            return;
+        }
+        const int total = Out.Count + command.Count;
+        if (total > ScriptMaxBytes) {
+            TooLong = true;
+            Report(Framed(line, Format(Cp1251("Скрипт слишком длинный: %d байт (не более %d)"),
+                                       total, ScriptMaxBytes)));
+            return;
+        }
+        for (int i = 0; i < command.Count; ++i) {
+            Out.Bytes[static_cast<size_t>(Out.Count++)] = command.Bytes[static_cast<size_t>(i)];
+        }
+    }
+
+    const TScriptProblemSink& Report;
+    TEncodedScript Out;
+    bool Ended = false;
+    bool TooLong = false;
+};
 
 } // namespace
 
@@ -151,25 +203,18 @@ void DecodeScript(const TScriptArea& bytes, TScriptLines& script) {
 }
 
 TEncodedScript EncodeScript(const TScriptLines& script) {
-    TEncodedScript out;
+    return EncodeScript(script, [](const std::string& message) { Raise(message); });
+}
+
+TEncodedScript EncodeScript(const TScriptLines& script, const TScriptProblemSink& report) {
+    TScriptEncoder encoder(report);
     for (int i = 0; i < script.Count(); ++i) {
         const std::string_view line = TrimAndCutComment(script[i]);
-        if (line.empty()) {
-            continue;
-        }
-        bool goOn = true;
-        try {
-            goOn = EncodeLine(line, out);
-        } catch (const Exception& e) {
-            const std::string shown(line);
-            Raise(Format(Cp1251("Ошибка загрузки скрипта \"%s\":\r\n%s"), shown.c_str(),
-                         e.message().c_str()));
-        }
-        if (!goOn) {
+        if (!line.empty() && !encoder.Take(line)) {
             break;
         }
     }
-    return out;
+    return encoder.Result();
 }
 
 TScriptLineBytes ParseScriptLine(std::string_view line) {

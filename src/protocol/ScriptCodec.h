@@ -4,6 +4,8 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <string_view>
 
 namespace dravik {
@@ -29,9 +31,18 @@ struct TScriptLineBytes {
 // the area. Raises "Ошибка чтения скрипта: ..." on an unknown opcode; earlier lines stay.
 void DecodeScript(const TScriptArea& bytes, TScriptLines& script);
 
-// Turns the lines into script bytes. Raises "Ошибка загрузки скрипта ..." with the offending
-// line; a script that the encoder accepts always fits the controller.
+// Turns the lines into script bytes. Raises "Ошибка загрузки скрипта ..." with the first
+// offending line; a script that the encoder accepts always fits the controller.
 TEncodedScript EncodeScript(const TScriptLines& script);
+
+// Takes one problem of a script, as its message "Ошибка загрузки скрипта ...".
+using TScriptProblemSink = std::function<void(const std::string& message)>;
+
+// The same encoding in one pass, handing every problem to report instead of raising it, each
+// once and in line order: every line that is no command, the first line that makes the script
+// too long, and the first line that is neither empty nor a comment after the end command (such
+// a line would never be written). The bytes mean something only when nothing was reported.
+TEncodedScript EncodeScript(const TScriptLines& script, const TScriptProblemSink& report);
 
 // Splits one trimmed, comment-free, non-empty line into its byte tokens.
 TScriptLineBytes ParseScriptLine(std::string_view line);

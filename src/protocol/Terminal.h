@@ -8,6 +8,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace dravik {
 
@@ -50,8 +52,12 @@ public:
 
     // Replaces config by the controller's configuration: mask, thresholds, script.
     void ReadConfig(TTerminalConfig& config);
-    // Writes the mask, then the validated thresholds, then the script image.
+    // Checks the whole configuration before the port opens (a refusal sends nothing), writes
+    // the mask, the thresholds and the script image, and reads them back to prove them.
     void WriteConfig(const TTerminalConfig& config);
+    // Reads what a write of config would leave in the controller and names every difference
+    // (see ImageDifferences); raises, before the port opens, where the write would refuse.
+    std::vector<std::string> VerifyConfig(const TTerminalConfig& config);
 
 private:
     int32_t Attempt(int32_t expected);

@@ -20,16 +20,17 @@ namespace {
 
 // The number, its device and the buttons keep their places; the list and the search take the
 // least room that shows four columns and a few rows, so the dialog grows down and to the right.
-constexpr QSize ClientSize(520, 322);
+constexpr QSize ClientSize(520, 348);
 constexpr QRect Label4Place(16, 20, 73, 21);
 constexpr QRect ComPortPlace(96, 20, 137, 21);
 constexpr QRect DevicePlace(16, 43, 488, 26);
-constexpr QRect PortsPlace(16, 74, 488, 150);
-constexpr QRect FindPlace(16, 232, 130, 25);
-constexpr QRect ProgressPlace(154, 234, 350, 21);
-constexpr QRect FindStatePlace(16, 262, 488, 21);
-constexpr QRect OkPlace(344, 288, 75, 25);
-constexpr QRect CancelPlace(432, 288, 75, 25);
+constexpr QRect SettingsPlace(16, 72, 488, 21);
+constexpr QRect PortsPlace(16, 100, 488, 150);
+constexpr QRect FindPlace(16, 258, 130, 25);
+constexpr QRect ProgressPlace(154, 260, 350, 21);
+constexpr QRect FindStatePlace(16, 288, 488, 21);
+constexpr QRect OkPlace(344, 314, 75, 25);
+constexpr QRect CancelPlace(432, 314, 75, 25);
 
 enum TPortColumn { pcNumber, pcDevice, pcAdapter, pcState, pcCount };
 constexpr int ColumnWidths[] = {80, 120, 130};
@@ -37,6 +38,7 @@ constexpr int RowHeight = 18;
 
 const QString FindText = QStringLiteral("Найти контроллер");
 const QString StopText = QStringLiteral("Остановить");
+const QString SettingsFileText = QStringLiteral("Хранится в %1");
 
 QString AdapterText(const TSerialPort& port) {
     return QString::fromStdString(
@@ -51,13 +53,14 @@ QTableWidgetItem* Cell(const QString& text) {
 
 } // namespace
 
-TfmConn::TfmConn(QWidget* owner, TPortResolver resolver)
+TfmConn::TfmConn(QWidget* owner, TPortResolver resolver, const QString& settingsPath)
     : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       Label4(new QLabel(QStringLiteral("COM порт:"), this)), eComPort(new NumberEdit(this)),
-      lblDevice(new QLabel(this)), dsPorts(new QTableWidget(0, pcCount, this)),
-      btnFind(new QPushButton(FindText, this)), pbFind(new QProgressBar(this)),
-      lblFind(new QLabel(this)), btnOk(new QPushButton(QStringLiteral("OK"), this)),
+      lblDevice(new QLabel(this)), lblSettings(new QLabel(this)),
+      dsPorts(new QTableWidget(0, pcCount, this)), btnFind(new QPushButton(FindText, this)),
+      pbFind(new QProgressBar(this)), lblFind(new QLabel(this)),
+      btnOk(new QPushButton(QStringLiteral("OK"), this)),
       Button2(new QPushButton(QStringLiteral("Отмена"), this)), Resolver(std::move(resolver)) {
     setObjectName(QStringLiteral("fmConn"));
     setWindowTitle(QStringLiteral("Настройки подключения"));
@@ -73,6 +76,14 @@ TfmConn::TfmConn(QWidget* owner, TPortResolver resolver)
     lblDevice->setGeometry(DevicePlace);
     lblDevice->setWordWrap(true);
     lblDevice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblSettings->setObjectName(QStringLiteral("lblSettings"));
+    lblSettings->setGeometry(SettingsPlace);
+    lblSettings->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // A long path keeps both its ends in sight; the tooltip has it whole.
+    const QString settingsText = SettingsFileText.arg(settingsPath);
+    lblSettings->setText(lblSettings->fontMetrics().elidedText(settingsText, Qt::ElideMiddle,
+                                                               SettingsPlace.width()));
+    lblSettings->setToolTip(settingsText);
 
     dsPorts->setObjectName(QStringLiteral("dsPorts"));
     dsPorts->setGeometry(PortsPlace);

@@ -24,18 +24,20 @@ class TPortSearch;
 
 // The connection dialog: the number of the COM port through which the controller is reached,
 // with the serial devices present to choose from and a search for the controller among them.
-// It touches neither the terminal nor the settings; the main window's command does.
+// It touches neither the terminal nor the settings; the main window's command does. It names the
+// settings file that keeps the number, which may be beside the program or in the user's folder.
 class TfmConn : public QDialog {
     Q_OBJECT
 
 public:
     // The resolver tells the user which device a number stands for and lists the ports.
-    TfmConn(QWidget* owner, TPortResolver resolver);
+    TfmConn(QWidget* owner, TPortResolver resolver, const QString& settingsPath = QString());
     ~TfmConn() override;
 
     QLabel* Label4;
     NumberEdit* eComPort;
     QLabel* lblDevice;
+    QLabel* lblSettings;
     QTableWidget* dsPorts;
     QPushButton* btnFind;
     QProgressBar* pbFind;

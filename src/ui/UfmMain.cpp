@@ -390,7 +390,7 @@ void TfmMain::acIcWriteExecute() {
 }
 
 void TfmMain::acConfigExecute() {
-    TfmConn fmConn(this, Terminal->Resolver);
+    TfmConn fmConn(this, Terminal->Resolver, QString::fromStdString(SettingsPath));
     fmConn.eComPort->SetNumber(Terminal->Port);
     fmConn.AddPortEntry = [this](const std::string& device) {
         const std::optional<int32_t> number = FreePortNumber(Terminal->Resolver);

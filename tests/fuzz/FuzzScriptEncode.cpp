@@ -1,10 +1,13 @@
 // Arbitrary text lines either encode or fail with the program's message, never storing beyond
-// the 200-byte area; what they encode to fits the controller and decodes again.
+// the 200-byte area; what they encode to fits the controller and decodes again. The list of
+// problems that `check` prints agrees with the encoder: empty when it encodes, else starting
+// with the message it raises.
 #include "base/Exception.h"
 #include "protocol/ScriptCodec.h"
 
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using namespace dravik;
 
@@ -20,11 +23,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     lines.Add(line);
+    std::vector<std::string> problems;
+    const TEncodedScript listed =
+        EncodeScript(lines, [&](const std::string& message) { problems.push_back(message); });
     TEncodedScript encoded;
     try {
         encoded = EncodeScript(lines);
-    } catch (const Exception&) {
+    } catch (const Exception& e) {
+        if (problems.empty() || e.message() != problems.front()) {
+            std::abort();
+        }
         return 0;
+    }
+    if (!problems.empty() || listed.Count != encoded.Count || listed.Bytes != encoded.Bytes) {
+        std::abort();
     }
     if (encoded.Count < 0 || encoded.Count > ScriptMaxBytes) {
         std::abort();

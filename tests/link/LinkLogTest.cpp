@@ -1,3 +1,5 @@
+#include "link/LinkLog.h"
+
 #include "LinkTestSupport.h"
 #include "base/FileSystem.h"
 #include "link/ComPortChannel.h"
@@ -187,6 +189,20 @@ TEST_F(LinkLogTest, WithoutLogNoFileIsTouched) {
     channel->FlushLog();
     channel.reset();
     EXPECT_FALSE(std::filesystem::exists(LogName));
+}
+
+TEST_F(LinkLogTest, GoesToTheLogFolderOnceOneIsSet) {
+    std::filesystem::create_directory("logs");
+    const std::string elsewhere = std::string("logs/") + LogName;
+    for (const char* folder : {"logs", "logs/"}) {
+        SetLinkLogFolder(folder);
+        Logger().reset();
+    }
+    SetLinkLogFolder("");
+    Logger().reset();
+    EXPECT_EQ(Bodies(elsewhere), Concat(Concat(OpeningBodies(), ClosingBodies(Port)),
+                                        Concat(OpeningBodies(), ClosingBodies(Port))));
+    EXPECT_EQ(Bodies(LogName), Concat(OpeningBodies(), ClosingBodies(Port)));
 }
 
 TEST_F(LinkLogTest, ASecondChannelFindsTheLogLockedAndLogsNothing) {

@@ -107,6 +107,7 @@ void TRegisterPeer::Serve() {
         if (!ReceiveRequest(request)) {
             return;
         }
+        Seen.push_back(request);
         const TBytes answer = Answer(request);
         const TPeerReply reply = Fault ? Fault(index, answer) : TPeerReply{answer};
         Handled = index + 1;

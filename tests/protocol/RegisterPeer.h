@@ -46,9 +46,10 @@ public:
     // it, so that whatever the master does next meets those bytes; false when none came in time.
     bool DeliverLate();
 
-    // Stops the peer; afterwards Requests() and Registers() may be read.
+    // Stops the peer; afterwards Requests(), Received() and Registers() may be read.
     void Stop();
     size_t Requests() const { return Handled; }
+    const std::vector<TBytes>& Received() const { return Seen; }
     const std::array<uint16_t, RegisterCount>& Registers() const { return Memory; }
 
 private:
@@ -59,6 +60,7 @@ private:
 
     PseudoTerminal& Line;
     std::array<uint16_t, RegisterCount> Memory;
+    std::vector<TBytes> Seen; // every request, as it came
     TPeerFault Fault;
     std::atomic<bool> Stopping{false};
     std::atomic<size_t> Handled{0};

@@ -104,8 +104,17 @@ TEST(EncodeScript, AcceptsTheLineForms) {
     EXPECT_EQ(Encode({"\t04   01 02\r\n"}), (Bytes{4, 1, 2}));
     EXPECT_EQ(Encode({"", "   ", "; note", "04 01 02 ; note", "00"}), (Bytes{4, 1, 2, 0}));
     EXPECT_EQ(Encode({}), Bytes{});
-    // The end command stops the encoder: what follows is never parsed.
-    EXPECT_EQ(Encode({"00", "zz"}), Bytes{0});
+    // The end command ends the script: only empty and comment lines may follow it.
+    EXPECT_EQ(Encode({"00", "", "  ; a note", "\t"}), Bytes{0});
+}
+
+TEST(EncodeScript, RefusesTheFirstLineAfterTheEndCommand) {
+    // Such a line would never reach the controller: it is refused, not dropped in silence.
+    EXPECT_EQ(MessageOf([&] {
+                  EncodeScript(Lines({"04 01 02", " 00", "; ok", " zz ", "04"}));
+              }),
+              W("Ошибка загрузки скрипта \"zz\":\r\n"
+                "Строка после команды конца (00) не будет записана"));
 }
 
 struct FailureRow {
@@ -157,6 +166,42 @@ TEST(EncodeScript, RefusesAScriptThatDoesNotFitTheController) {
     EXPECT_EQ(MessageOf([&] { EncodeScript(lines); }),
               W("Ошибка загрузки скрипта \"04 01 02\":\r\n"
                 "Скрипт слишком длинный: 201 байт (не более 199)"));
+}
+
+TEST(EncodeScript, ReportsEveryProblemOnceInLineOrder) {
+    TScriptLines lines;
+    lines.Add("04 01");
+    for (int i = 0; i < 11; ++i) {
+        lines.Add("01 0F 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"); // 198 bytes in all
+    }
+    for (const char* line : {"04 01 02", "05 01 02", "zz", "00", "; note", "03", "04"}) {
+        lines.Add(line);
+    }
+    Strings problems;
+    EncodeScript(lines, [&](const std::string& message) { problems.push_back(message); });
+    const auto framed = [](const char* line, const char* inner) {
+        return W("Ошибка загрузки скрипта \"") + line + "\":\r\n" + W(inner);
+    };
+    EXPECT_EQ(problems,
+              (Strings{framed("04 01", "Требуется параметров: 2 (получено 1)"),
+                       // The length once, at the first line that does not fit; later lines are
+                       // still checked.
+                       framed("04 01 02", "Скрипт слишком длинный: 201 байт (не более 199)"),
+                       framed("zz", "'$zz' is not a valid integer value"),
+                       framed("03", "Строка после команды конца (00) не будет записана")}));
+    // The raising encoder stops at the first of them.
+    EXPECT_EQ(MessageOf([&] { EncodeScript(lines); }), problems.front());
+}
+
+TEST(EncodeScript, ReportsTheLengthOnceHoweverManyLinesFollow) {
+    TScriptLines lines;
+    for (int i = 0; i < 100000; ++i) {
+        lines.Add("04 01 02");
+    }
+    Strings problems;
+    EncodeScript(lines, [&](const std::string& message) { problems.push_back(message); });
+    EXPECT_EQ(problems, Strings{W("Ошибка загрузки скрипта \"04 01 02\":\r\n"
+                                  "Скрипт слишком длинный: 201 байт (не более 199)")});
 }
 
 // Every line the decoder makes for a command of at most 21 bytes encodes back to its bytes.

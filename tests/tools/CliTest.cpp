@@ -110,6 +110,7 @@ TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {
                      "<item index=\"2\" active=\"1\" hmin=\"0\" hmax=\"50\" hhigh=\"90\"/>"
                      "<item index=\"4\" active=\"1\" hmin=\"50\" hmax=\"50\" hhigh=\"60\"/>"
                      "</tanks><script><item> 04 01</item><item> 04 01 02</item><item> 77</item>"
+                     "<item> 00</item><item>; a note</item><item> 05 01 02</item><item> 06</item>"
                      "</script></configure>");
     const CliRun bad = Cli("check bad.cfg");
     EXPECT_EQ(bad.status, 1);
@@ -118,12 +119,65 @@ TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {
               "Резервуар 3:\r\n0 не в диапазоне 1..99.\n"
               "Резервуар 5:\r\n50 не в диапазоне 51..99.\n"
               "Ошибка загрузки скрипта \"04 01\":\r\nТребуется параметров: 2 (получено 1)\n"
-              "Ошибка загрузки скрипта \"77\":\r\nНеизвестная команда \"119\"\n");
+              "Ошибка загрузки скрипта \"77\":\r\nНеизвестная команда \"119\"\n"
+              "Ошибка загрузки скрипта \"05 01 02\":\r\n"
+              "Строка после команды конца (00) не будет записана.\n");
+    // write refuses on the first of them before it opens any port.
+    const CliRun write = Cli("write bad.cfg --device /nonexistent/tty");
+    EXPECT_EQ(write.status, 1);
+    EXPECT_EQ(write.err, "Резервуар 3:\r\n0 не в диапазоне 1..99.\n");
+    EXPECT_FALSE(std::ifstream("port1.log").good());
+}
+
+TEST_F(CliTest, CheckNamesTheLengthOnceHoweverLongTheScript) {
+    std::string cfg = "<configure><script>";
+    for (int i = 0; i < 100000; ++i) {
+        cfg += "<item> 04 01 02</item>";
+    }
+    Write("long.cfg", cfg + "</script></configure>");
+    const CliRun run = Cli("check long.cfg");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Ошибка загрузки скрипта \"04 01 02\":\r\n"
+                       "Скрипт слишком длинный: 201 байт (не более 199)\n");
+}
+
+TEST_F(CliTest, VerifyAgreesAfterAWriteAndReportsAChangedRegisterWithStatusThree) {
+    Simulator sim;
+    Write("good.cfg", GoodCfg);
+    ASSERT_EQ(Cli("write good.cfg --device " + sim.Link()).status, 0);
+    const CliRun agrees = Cli("verify good.cfg --device " + sim.Link());
+    EXPECT_EQ(agrees.status, 0) << agrees.err;
+    EXPECT_EQ(agrees.out, "");
+
+    std::string changed = GoodCfg;
+    changed.replace(changed.find("hmin=\"10\""), 10, "hmin=\"20\"");
+    Write("changed.cfg", changed);
+    ASSERT_EQ(Cli("write changed.cfg --device " + sim.Link()).status, 0);
+    const CliRun differs = Cli("verify good.cfg --port 4 --device " + sim.Link());
+    EXPECT_EQ(differs.status, 3) << differs.err;
+    EXPECT_EQ(differs.out, "Резервуар 1, Hmin: ожидалось 10, в контроллере 20\n");
+    EXPECT_NE(Slurp("port4.log").find("COM4"), std::string::npos); // the read-backs are logged
+
+    // A file that write would refuse has nothing to compare: the operation fails.
+    Write("bad.cfg", "<configure><script><item> 04</item></script></configure>");
+    const CliRun refused = Cli("verify bad.cfg --device " + sim.Link());
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err.rfind("Ошибка загрузки скрипта \"04\"", 0), 0u) << refused.err;
+}
+
+TEST_F(CliTest, AWriteThatTheControllerDoesNotKeepFailsWithStatusOne) {
+    Simulator sim({"--fault", "stuck=39"}); // tank 2's alarm level, 85 in the simulator
+    Write("good.cfg", GoodCfg);
+    const CliRun run = Cli("write good.cfg --device " + sim.Link());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "Контроллер хранит не то, что записано:\r\n"
+                       "Резервуар 2, Авария: ожидалось 0, в контроллере 85.\n");
 }
 
 TEST_F(CliTest, UsageErrorsGiveStatusTwoAndHelpGivesTheUsage) {
-    for (const char* arguments : {"", "frobnicate", "read extra", "write", "check a.cfg --port 3",
-                                  "read --port 300", "read --port", "read --bogus"}) {
+    for (const char* arguments :
+         {"", "frobnicate", "read extra", "write", "check a.cfg --port 3", "read --port 300",
+          "read --port", "read --bogus", "verify", "verify a.cfg b.cfg", "verify a.cfg -o x.cfg"}) {
         SCOPED_TRACE(arguments);
         const CliRun run = Cli(arguments);
         EXPECT_EQ(run.status, 2);

@@ -132,6 +132,18 @@ TEST(Simulator, FaultModesBreakTheAnswerAsAsked) {
     }
 }
 
+TEST(Simulator, AStuckRegisterKeepsItsValueThroughAnAcknowledgedWrite) {
+    Simulator sim({"--fault", "stuck=37"});
+    Master master = Connect(sim);
+    const uint16_t before = Read(master.get(), 37, 1).values[0];
+    const uint16_t values[] = {0x0A32, static_cast<uint16_t>(before ^ 0xFFFF)};
+    EXPECT_EQ(modbus_write_registers(master.get(), 36, 2, values), 2); // acknowledged
+    const ReadResult after = Read(master.get(), 36, 2);
+    ASSERT_EQ(after.rc, 2);
+    EXPECT_EQ(after.values, (std::vector<uint16_t>{0x0A32, before}));
+    EXPECT_EQ(sim.State()[37], before);
+}
+
 TEST(Simulator, AHangUpUnplugsTheLineAndComesBackBehindTheSameLink) {
     Simulator sim({"--fault", "hangup=1"});
     {

@@ -82,9 +82,14 @@ protected:
 };
 
 TEST_F(ConnDialog, OpensWithTheCurrentPortAndItsFixedSize) {
-    RunDialog([](TfmConn& dialog) {
+    RunDialog([this](TfmConn& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Настройки подключения"));
-        EXPECT_EQ(dialog.size(), QSize(520, 322));
+        EXPECT_EQ(dialog.size(), QSize(520, 348));
+        // The file that holds the port, whole in the tooltip, its name in sight on the label.
+        EXPECT_EQ(dialog.lblSettings->toolTip(),
+                  QStringLiteral("Хранится в ") + QString::fromStdString(Settings));
+        EXPECT_TRUE(dialog.lblSettings->text().endsWith(QStringLiteral("dravik_conf.ini")))
+            << dialog.lblSettings->text().toStdString();
         EXPECT_EQ(dialog.Label4->text(), QStringLiteral("COM порт:"));
         EXPECT_EQ(dialog.eComPort->text(), QStringLiteral("1"));
         EXPECT_TRUE(dialog.btnOk->isEnabled());

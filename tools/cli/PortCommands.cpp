@@ -223,7 +223,7 @@ const char* const PortCommandsUsage =
     "      and print those where it answered; exit status 1 when none did.\n"
     "\n"
     "  --json           print a JSON array instead of the table\n"
-    "  --settings FILE  read the port map from FILE instead of dravik_conf.ini\n";
+    "  --settings FILE  read the port map from FILE, not the window's settings\n";
 
 bool IsPortCommand(const std::string& command) {
     return command == "ports" || command == "scan";

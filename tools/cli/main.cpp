@@ -26,6 +26,7 @@ using namespace dravik;
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
+constexpr int ExitDiffers = 3;
 constexpr int WordsPerLine = 8;
 constexpr int ExitSignalBase = 128; // an interrupted command exits with 128 + the signal
 constexpr int InterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
@@ -55,7 +56,10 @@ constexpr const char* Usage =
     "      Read the controller's configuration and write it as a .cfg file to FILE,\n"
     "      or to standard output.\n"
     "  dravik_cli write FILE [--port N] [--device PATH]\n"
-    "      Load FILE and write it to the controller.\n"
+    "      Load FILE and write it to the controller, then read it back to prove it.\n"
+    "  dravik_cli verify FILE [--port N] [--device PATH]\n"
+    "      Read the controller and compare it with what write FILE would leave in it;\n"
+    "      print each difference on standard output.\n"
     "  dravik_cli check FILE\n"
     "      Validate FILE as write would; on success print the script registers from 256.\n"
     "\n"
@@ -68,8 +72,9 @@ constexpr const char* Usage =
     "  -o FILE        write the configuration read to FILE instead of standard output\n"
     "\n"
     "Every byte of the link is logged to port<N>.log in the current directory.\n"
-    "Exit status: 0 success, 1 the operation failed, 2 usage error; a command interrupted by\n"
-    "SIGINT, SIGTERM or SIGHUP closes the port and the log, then exits 130, 143 or 129.\n";
+    "Exit status: 0 success (verify: the controller agrees), 1 the operation failed,\n"
+    "2 usage error, 3 verify: the controller differs; a command interrupted by SIGINT,\n"
+    "SIGTERM or SIGHUP closes the port and the log, then exits 130, 143 or 129.\n";
 
 struct UsageError {
     std::string text;
@@ -124,7 +129,7 @@ Options Parse(const std::vector<std::string>& args) {
         throw UsageError{"no command given"};
     }
     o.command = positional[0];
-    const bool wantsFile = o.command == "write" || o.command == "check";
+    const bool wantsFile = o.command == "write" || o.command == "check" || o.command == "verify";
     if (o.command != "read" && !wantsFile) {
         throw UsageError{"unknown command " + o.command};
     }
@@ -193,6 +198,21 @@ int Write(const Options& o) {
     return ExitSuccess;
 }
 
+int Verify(const Options& o) {
+    const TTerminalConfig config = LoadFile(o.file);
+    TTerminal terminal;
+    SetUpTerminal(terminal, o);
+    const std::vector<std::string> differences = terminal.VerifyConfig(config);
+    for (const std::string& difference : differences) {
+        std::cout << Cp1251ToUtf8(difference) << '\n';
+    }
+    std::cout << std::flush;
+    if (!std::cout) {
+        return ExitFailed;
+    }
+    return differences.empty() ? ExitSuccess : ExitDiffers;
+}
+
 int Check(const Options& o) {
     const TTerminalConfig config = LoadFile(o.file);
     const std::vector<std::string> problems = ConfigProblems(config);
@@ -222,6 +242,9 @@ int Run(const Options& o) {
     }
     if (o.command == "write") {
         return Write(o);
+    }
+    if (o.command == "verify") {
+        return Verify(o);
     }
     return Check(o);
 }

@@ -1,6 +1,7 @@
 // dravik_sim: a tank-level controller on a pseudo-terminal, Modbus RTU slave 32 at 19200 8N1,
 // answered by libmodbus so that the master meets an implementation that is not its own.
 #include "RegisterState.h"
+#include "base/Version.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -43,7 +44,18 @@ void OnSignal(int) {
     StopRequested = 1;
 }
 
-enum class FaultKind { Silent, BadCrc, WrongAddress, Exception, Drop, HangUp, Echo, Late, Trickle };
+enum class FaultKind {
+    Silent,
+    BadCrc,
+    WrongAddress,
+    Exception,
+    Drop,
+    HangUp,
+    Echo,
+    Late,
+    Trickle,
+    Stuck
+};
 
 struct Fault {
     FaultKind Kind;
@@ -60,6 +72,7 @@ struct Options {
 
 const char* const Usage =
     "Usage: dravik_sim --link PATH [--state FILE] [--pace] [--turnaround MS] [--fault F]...\n"
+    "       dravik_sim --help | --version\n"
     "  --link PATH      make PATH a symbolic link to the simulator's terminal; printed when ready\n"
     "  --state FILE     registers to start from, written at start, after every write and on exit;\n"
     "                   lines \"<register> 0x<value>\" for 32, 36..67 and 256..355\n"
@@ -71,6 +84,8 @@ const char* const Usage =
     "                   | echo (return every request before anything else, as a two-wire\n"
     "                   adapter does) | late=MS (answer MS ms after the request)\n"
     "                   | trickle=MS (send the answer one byte every MS ms)\n"
+    "                   | stuck=R (register R keeps its value through a write that is still\n"
+    "                   acknowledged)\n"
     "Ends on SIGINT or SIGTERM.\n";
 
 [[noreturn]] void Fail(const std::string& text, int status = 1) {
@@ -125,6 +140,13 @@ Fault ParseFault(const std::string& text) {
     if (name == "trickle") {
         return withValue(FaultKind::Trickle);
     }
+    if (name == "stuck") {
+        const Fault stuck = withValue(FaultKind::Stuck);
+        if (!RegisterState::Served(stuck.Value)) {
+            Fail("--fault stuck wants a register of 32, 36..67 or 256..355", 2);
+        }
+        return stuck;
+    }
     Fail("unknown fault '" + text + "'", 2);
 }
 
@@ -140,6 +162,9 @@ Options ParseOptions(int argc, char** argv) {
         };
         if (a == "--help" || a == "-h") {
             std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (a == "--version") {
+            std::printf("dravik_sim %s\n", dravik::ProgramVersion);
             std::exit(0);
         } else if (a == "--link") {
             o.Link = value();
@@ -300,6 +325,11 @@ public:
     Bytes ReplyException(const Bytes& query, unsigned code) {
         modbus_reply_exception(Context, query.data(), code);
         return Drain();
+    }
+
+    uint16_t Register(int address) const { return Mapping->tab_registers[address - FirstRegister]; }
+    void SetRegister(int address, uint16_t value) {
+        Mapping->tab_registers[address - FirstRegister] = value;
     }
 
     void Store(RegisterState& state) const {
@@ -472,7 +502,12 @@ private:
         if (!RegisterState::RangeServed(start, count)) {
             return Slave.ReplyException(query, MODBUS_EXCEPTION_ILLEGAL_DATA_ADDRESS);
         }
+        const Fault* stuck = Find(FaultKind::Stuck);
+        const uint16_t kept = stuck != nullptr ? Slave.Register(stuck->Value) : 0;
         Bytes answer = Slave.Reply(query);
+        if (stuck != nullptr) {
+            Slave.SetRegister(stuck->Value, kept); // the write is acknowledged all the same
+        }
         if (function == WriteMultiple && !answer.empty() && (answer[1] & 0x80) == 0) {
             SaveState(); // so that a test or a demo sees a write without stopping the simulator
         }
