@@ -159,6 +159,7 @@ void TfmConn::ShowRow(int row) {
     dsPorts->setItem(row, pcNumber, Cell(FromCp1251(PortNumbersText(port))));
     dsPorts->setItem(row, pcDevice, Cell(QString::fromStdString(port.Device)));
     dsPorts->setItem(row, pcAdapter, Cell(AdapterText(port)));
+    dsPorts->item(row, pcAdapter)->setToolTip(AdapterText(port)); // the column may cut it
     dsPorts->setItem(row, pcState, Cell(FromCp1251(PortStateText(port))));
     if (!port.ById.empty()) {
         dsPorts->item(row, pcDevice)->setToolTip(QString::fromStdString(port.ById));
