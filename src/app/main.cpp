@@ -2,6 +2,7 @@
 #include "app/CommandLine.h"
 #include "app/ProgramIcon.h"
 #include "app/QtTranslation.h"
+#include "base/ProgramGuard.h"
 #include "config/UserFolders.h"
 #include "link/LinkLog.h"
 #include "ui/ApplicationTitle.h"
@@ -12,7 +13,9 @@
 
 #include <QApplication>
 
-int main(int argc, char* argv[]) {
+namespace {
+
+int Main(int argc, char* argv[]) {
     if (const auto status = dravik::app::AnswerWithoutWindow(argc, argv)) {
         return *status;
     }
@@ -31,4 +34,11 @@ int main(int argc, char* argv[]) {
     }
     fmMain->show();
     return QApplication::exec();
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    // The window's own failures are shown by its error guard; this catches what comes before it.
+    return dravik::RunProgram("dravik_conf", [&] { return Main(argc, argv); });
 }

@@ -72,6 +72,14 @@ int FileSystem::MakeFolder(const char* path, mode_t mode) {
     return ::mkdir(path, mode);
 }
 
+ssize_t FileSystem::ReadLink(const char* path, char* buffer, size_t size) {
+    return ::readlink(path, buffer, size);
+}
+
+uid_t FileSystem::EffectiveUser() {
+    return ::geteuid();
+}
+
 namespace {
 FileSystem* Installed = nullptr;
 }

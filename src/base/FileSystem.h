@@ -29,6 +29,8 @@ public:
     virtual char* ResolvePath(const char* path, char* buffer);
     virtual int Access(const char* path, int mode);        // access(2) with the real user's rights
     virtual int MakeFolder(const char* path, mode_t mode); // mkdir(2)
+    virtual ssize_t ReadLink(const char* path, char* buffer, size_t size); // readlink(2)
+    virtual uid_t EffectiveUser();                                         // geteuid(2)
 };
 
 // The real file system: every call goes straight to the system.

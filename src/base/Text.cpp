@@ -2,12 +2,15 @@
 
 #include "base/Exception.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <iconv.h>
 #include <langinfo.h>
+#include <new>
+#include <utility>
 
 namespace dravik {
 namespace {
@@ -25,8 +28,35 @@ std::string AsciiOnly(std::string_view text) {
     return out;
 }
 
+// The one Windows-1251 byte without a character: kept as the C1 control of the same number, as
+// the desktop's own conversion does, so that every byte survives a trip through Unicode.
+constexpr unsigned char UnassignedByte = 0x98;
+constexpr std::string_view UnassignedUtf8 = "\xC2\x98";
+
+// What stands for the input that the converter refused: the bytes written, the bytes taken.
+std::pair<std::string_view, size_t> Substitute(std::string_view from, std::string_view in) {
+    const bool fromUtf8 = from == "UTF-8";
+    if (from == "CP1251" && static_cast<unsigned char>(in.front()) == UnassignedByte) {
+        return {UnassignedUtf8, 1};
+    }
+    if (fromUtf8 && in.starts_with(UnassignedUtf8)) {
+        static constexpr char Byte = static_cast<char>(UnassignedByte);
+        return {std::string_view(&Byte, 1), UnassignedUtf8.size()};
+    }
+    // A character the target cannot hold becomes "?", like the desktop's own conversion.
+    size_t taken = 1;
+    while (fromUtf8 && taken < in.size() &&
+           (static_cast<unsigned char>(in[taken]) & 0xC0) == 0x80) {
+        ++taken;
+    }
+    return {"?", taken};
+}
+
 std::string Convert(const char* to, const char* from, std::string_view text) {
     iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1) && errno == ENOMEM) {
+        throw std::bad_alloc(); // the program's top reports it: no abort for want of memory
+    }
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         // Without the converter no Russian text can be produced at all: a broken installation.
         std::fprintf(stderr, "iconv_open(%s, %s) failed\n", to, from);
@@ -44,16 +74,11 @@ std::string Convert(const char* to, const char* from, std::string_view text) {
         if (errno != EILSEQ && errno != EINVAL) {
             break;
         }
-        // A character the target cannot hold becomes "?", like the desktop's own conversion.
-        *dst++ = '?';
-        --outLeft;
-        ++in;
-        --inLeft;
-        while (inLeft > 0 && (static_cast<unsigned char>(*in) & 0xC0) == 0x80 &&
-               std::string_view(from) == "UTF-8") {
-            ++in;
-            --inLeft;
-        }
+        const auto [written, taken] = Substitute(from, std::string_view(in, inLeft));
+        dst = std::copy(written.begin(), written.end(), dst);
+        outLeft -= written.size();
+        in += taken;
+        inLeft -= taken;
     }
     iconv_close(cd);
     out.resize(out.size() - outLeft);
@@ -99,6 +124,15 @@ std::string FormatRaw(const char* pattern, ...) {
     va_start(args, pattern);
     std::string out = VFormat(pattern, args);
     va_end(args);
+    return out;
+}
+
+std::string Shown(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        out += c == '\0' ? std::string_view("\\0") : std::string_view(&c, 1);
+    }
     return out;
 }
 

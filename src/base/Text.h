@@ -25,6 +25,10 @@ std::string Format(const std::string& pattern, Args... args) {
     return FormatRaw(pattern.c_str(), args...);
 }
 
+// Text from outside as it stands inside a message: a NUL byte, which would end the message there,
+// is written as the escape "\0", so the bytes after it stay visible.
+std::string Shown(std::string_view text);
+
 // A message as the user sees it: a final "." is added when the last character is above ".", so
 // "Таймаут" gets one and "...)" or a line break does not.
 std::string WithFullStop(const std::string& message);

@@ -1,14 +1,15 @@
 #include "config/FileContent.h"
 
 #include "base/FileSystem.h"
-#include "base/SystemError.h"
 #include "base/Text.h"
 #include "config/FileMessages.h"
 #include "config/FilePath.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 
 namespace dravik {
 namespace {
@@ -26,9 +27,24 @@ int LockForReading(int fd) {
     return 0;
 }
 
+// Why a file is not read, or 0.
+int Refusal(const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) {
+        return EISDIR;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return NotRegularFile;
+    }
+    return static_cast<uint64_t>(info.st_size) > MaxFileBytes ? EFBIG : 0;
+}
+
+// The file may grow while it is read, or say nothing of its size (files of /proc).
 int ReadAll(int fd, std::string& bytes) {
     char chunk[ReadChunk];
     for (;;) {
+        if (bytes.size() > MaxFileBytes) {
+            return EFBIG;
+        }
         const ssize_t got = CurrentFileSystem().Read(fd, chunk, sizeof chunk);
         if (got < 0 && errno == EINTR) {
             continue;
@@ -48,14 +64,24 @@ int ReadAll(int fd, std::string& bytes) {
 TFileContent TryReadFileContent(const std::string& path) {
     FileSystem& files = CurrentFileSystem();
     TFileContent content;
-    const int fd = files.Open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY, 0);
+    struct stat info {};
+    // Looked at before opening, as opening a device can itself act (a serial line's modem lines).
+    if (files.StatPath(path.c_str(), &info) == 0 && (content.Error = Refusal(info)) != 0) {
+        return content;
+    }
+    const int fd = files.Open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
     if (fd < 0) {
         content.Error = errno;
         return content;
     }
-    content.Error = LockForReading(fd);
+    // And again after: the name may have been given to something else in between.
+    content.Error = files.Stat(fd, &info) != 0 ? errno : Refusal(info);
+    if (content.Error == 0) {
+        content.Error = LockForReading(fd);
+    }
     content.Opened = content.Error == 0;
     if (content.Opened) {
+        content.Bytes.reserve(static_cast<size_t>(info.st_size));
         content.Error = ReadAll(fd, content.Bytes);
     }
     files.Close(fd);
@@ -66,7 +92,7 @@ std::string ReadFileContent(const std::string& path) {
     TFileContent content = TryReadFileContent(path);
     if (content.Error != 0) {
         const char* pattern = content.Opened ? CannotReadFile : CannotOpenFile;
-        Raise(Format(pattern, MessagePath(path).c_str(), SystemText(content.Error).c_str()));
+        Raise(Format(pattern, MessagePath(path).c_str(), FileReason(content.Error).c_str()));
     }
     return std::move(content.Bytes);
 }

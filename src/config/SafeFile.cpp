@@ -1,7 +1,6 @@
 #include "config/SafeFile.h"
 
 #include "base/FileSystem.h"
-#include "base/SystemError.h"
 #include "base/Text.h"
 #include "config/FileMessages.h"
 #include "config/FilePath.h"
@@ -19,29 +18,88 @@ namespace {
 constexpr int TemporaryNameAttempts = 100;
 constexpr mode_t NewFileMode = 0666; // narrowed by the umask, as for any new file
 constexpr mode_t PermissionBits = 07777;
+constexpr int MaxLinks = 40;                       // the kernel's own bound before ELOOP
+constexpr mode_t SharedFolder = S_ISVTX | S_IWOTH; // sticky and writable by everyone
+constexpr const char* FolderMustBeWritable = "The folder \"%s\" must be writable for a safe save";
 
-// The file that is really replaced: the end of a chain of links, or the name itself.
-bool ResolveTarget(const std::string& path, std::string& target, int& error) {
-    struct stat info {};
-    target = path;
-    if (CurrentFileSystem().StatLinkPath(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-        return true;
-    }
-    char buffer[PATH_MAX];
-    if (CurrentFileSystem().ResolvePath(path.c_str(), buffer) == nullptr) {
-        error = errno; // a dangling link: replacing the link itself would lose it
-        return false;
-    }
-    target = buffer;
-    return true;
+TReplaceOutcome Failure(TReplaceStep step, int error) {
+    return TReplaceOutcome{step, error, {}};
 }
 
-// A hidden name beside the target, unique within the process and across processes.
+// Why a file may not be replaced, or 0: only a regular file is, never what it stands for.
+int Refusal(const struct stat& info) {
+    if (S_ISDIR(info.st_mode)) {
+        return EISDIR;
+    }
+    return S_ISREG(info.st_mode) ? 0 : NotRegularFile;
+}
+
+// The kernel's protected-symlinks rule: in a sticky folder that everyone may write, a link is
+// followed only when it belongs to the follower or to the folder's owner.
+bool MayFollow(const std::string& link, const struct stat& linkInfo) {
+    FileSystem& files = CurrentFileSystem();
+    if (linkInfo.st_uid == files.EffectiveUser()) {
+        return true;
+    }
+    const std::string folder = FolderOf(link);
+    struct stat folderInfo {};
+    if (files.StatPath(folder.empty() ? "." : folder.c_str(), &folderInfo) != 0) {
+        return false;
+    }
+    return (folderInfo.st_mode & SharedFolder) != SharedFolder ||
+           folderInfo.st_uid == linkInfo.st_uid;
+}
+
+// The file that is really replaced: the end of a chain of links, or the name itself. Each link
+// is followed by its own text, so that the folders on the way are the kernel's to walk.
+TReplaceOutcome ResolveTarget(const std::string& path, std::string& target) {
+    FileSystem& files = CurrentFileSystem();
+    target = path;
+    for (int links = 0;; ++links) {
+        struct stat info {};
+        if (files.StatLinkPath(target.c_str(), &info) != 0) {
+            // A dangling link: replacing the link itself would lose it.
+            return links == 0 ? TReplaceOutcome{} : Failure(TReplaceStep::CreateNew, errno);
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            return {};
+        }
+        if (links == MaxLinks) {
+            return Failure(TReplaceStep::OpenExisting, ELOOP);
+        }
+        if (!MayFollow(target, info)) {
+            return Failure(TReplaceStep::OpenExisting, UnsafeLink);
+        }
+        char buffer[PATH_MAX];
+        const ssize_t length = files.ReadLink(target.c_str(), buffer, sizeof buffer);
+        if (length < 0 || static_cast<size_t>(length) >= sizeof buffer) {
+            return Failure(TReplaceStep::OpenExisting, length < 0 ? errno : ENAMETOOLONG);
+        }
+        const std::string destination(buffer, static_cast<size_t>(length));
+        target = destination.starts_with('/') ? destination : FolderOf(target) + destination;
+    }
+}
+
+// The start of name, cut to at most length bytes and never inside a UTF-8 character.
+std::string Stem(const std::string& name, size_t length) {
+    if (name.size() <= length) {
+        return name;
+    }
+    while (length > 0 && (static_cast<unsigned char>(name[length]) & 0xC0) == 0x80) {
+        --length;
+    }
+    return name.substr(0, length);
+}
+
+// A hidden name beside the target, unique within the process and across processes, and within
+// NAME_MAX however long the target's name is.
 std::string TemporaryName(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     const std::string folder = FolderOf(target);
-    return folder + "." + target.substr(folder.size()) + "." + std::to_string(::getpid()) + "." +
-           std::to_string(counter++) + ".tmp";
+    const std::string suffix =
+        "." + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+    const size_t room = NAME_MAX - 1 - suffix.size(); // 1: the leading "."
+    return folder + "." + Stem(target.substr(folder.size()), room) + suffix;
 }
 
 int CreateTemporary(const std::string& target, std::string& name) {
@@ -83,16 +141,22 @@ void SyncFolder(const std::string& target) {
     }
 }
 
-// An existing file that may not be written is refused, as opening it for writing would be.
-bool MayWrite(const std::string& target, int& error) {
+// An existing file that may not be written is refused, as opening it for writing would be; the
+// opened file is looked at again, as the name may have been given to something else meanwhile.
+int WriteRefusal(const std::string& target) {
     FileSystem& files = CurrentFileSystem();
     const int fd = files.Open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY, 0);
     if (fd < 0) {
-        error = errno;
-        return false;
+        return errno;
     }
+    struct stat info {};
+    const int error = files.Stat(fd, &info) != 0 ? errno : Refusal(info);
     files.Close(fd);
-    return true;
+    return error;
+}
+
+bool IsPermissionError(int error) {
+    return error == EACCES || error == EPERM;
 }
 
 // Fills the temporary file and puts it in place; errno tells a failure.
@@ -118,27 +182,41 @@ bool FillAndRename(int fd, const std::string& temporary, const std::string& targ
 TReplaceOutcome TryReplaceFile(const std::string& path, std::string_view bytes) {
     FileSystem& files = CurrentFileSystem();
     std::string target;
-    int error = 0;
-    if (!ResolveTarget(path, target, error)) {
-        return TReplaceOutcome{TReplaceStep::CreateNew, error};
+    if (TReplaceOutcome resolved = ResolveTarget(path, target);
+        resolved.Failed != TReplaceStep::Done) {
+        return resolved;
     }
     struct stat old {};
     const bool exists = files.StatPath(target.c_str(), &old) == 0;
-    if (exists && !MayWrite(target, error)) {
-        return TReplaceOutcome{TReplaceStep::OpenExisting, error};
+    if (const int refusal = exists ? Refusal(old) : 0; refusal != 0) {
+        return Failure(TReplaceStep::OpenExisting, refusal);
+    }
+    if (const int refusal = exists ? WriteRefusal(target) : 0; refusal != 0) {
+        return Failure(TReplaceStep::OpenExisting, refusal);
     }
     std::string temporary;
     const int fd = CreateTemporary(target, temporary);
     if (fd < 0) {
-        return TReplaceOutcome{exists ? TReplaceStep::Write : TReplaceStep::CreateNew, errno};
+        const int error = errno;
+        if (exists && IsPermissionError(error)) {
+            return TReplaceOutcome{TReplaceStep::FolderLocked, error, FullPath(FolderOf(target))};
+        }
+        return Failure(exists ? TReplaceStep::Write : TReplaceStep::CreateNew, error);
     }
     if (!FillAndRename(fd, temporary, target, exists ? &old : nullptr, bytes)) {
-        error = errno;
+        const int error = errno;
         files.Unlink(temporary.c_str());
-        return TReplaceOutcome{TReplaceStep::Write, error};
+        return Failure(TReplaceStep::Write, error);
     }
     SyncFolder(target);
     return {};
+}
+
+std::string ReplaceFailureReason(const TReplaceOutcome& outcome) {
+    if (outcome.Failed == TReplaceStep::FolderLocked) {
+        return Format(FolderMustBeWritable, Cp1251(outcome.Folder).c_str());
+    }
+    return FileReason(outcome.Error);
 }
 
 void ReplaceFile(const std::string& path, std::string_view bytes) {
@@ -154,10 +232,11 @@ void ReplaceFile(const std::string& path, std::string_view bytes) {
         pattern = CannotCreateFile;
         break;
     case TReplaceStep::Write:
+    case TReplaceStep::FolderLocked:
         pattern = CannotWriteFile;
         break;
     }
-    Raise(Format(pattern, MessagePath(path).c_str(), SystemText(outcome.Error).c_str()));
+    Raise(Format(pattern, MessagePath(path).c_str(), ReplaceFailureReason(outcome).c_str()));
 }
 
 } // namespace dravik

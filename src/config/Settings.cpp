@@ -81,8 +81,15 @@ void WriteSettingsKey(const std::string& settingsPath, const char* section, cons
     const bool readable = content.Error == 0 || (!content.Opened && content.Error == ENOENT);
     TIniFile settings(content.Bytes);
     settings.Write(section, key, value);
-    if (!readable || TryReplaceFile(settingsPath, settings.Text()).Failed != TReplaceStep::Done) {
+    if (!readable) {
         Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()));
+    }
+    const TReplaceOutcome outcome = TryReplaceFile(settingsPath, settings.Text());
+    if (outcome.Failed != TReplaceStep::Done) {
+        // Only the folder's lack is told: it is the one the user would not guess.
+        const bool folder = outcome.Failed == TReplaceStep::FolderLocked;
+        Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()) +
+              (folder ? ". " + ReplaceFailureReason(outcome) : std::string()));
     }
 }
 

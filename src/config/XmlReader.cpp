@@ -123,8 +123,8 @@ private:
         return Pos + ahead < In.size() ? static_cast<unsigned char>(In[Pos + ahead]) : -1;
     }
     bool LookingAt(std::string_view text) const { return In.substr(Pos).starts_with(text); }
-    std::string Ahead(size_t count) const { return std::string(In.substr(Pos, count)); }
-    static std::string Character(int c) { return std::string(1, static_cast<char>(c)); }
+    std::string Ahead(size_t count) const { return Shown(In.substr(Pos, count)); }
+    static std::string Character(int c) { return Shown(std::string(1, static_cast<char>(c))); }
 
     void SkipBlanks() {
         while (IsBlank(Peek())) {
@@ -382,7 +382,7 @@ private:
         SkipBlanks();
         const int c = Next(ElementEndOfData);
         if (!SameNameIgnoringCase(name, startName)) {
-            Raise(Format(WrongEndTag, startName.c_str(), name.c_str()));
+            Raise(Format(WrongEndTag, Shown(startName).c_str(), Shown(name).c_str()));
         }
         if (c != '>') {
             Raise(Format(ExpectedEndOfTag, Character(c).c_str()));

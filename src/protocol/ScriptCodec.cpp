@@ -104,7 +104,7 @@ uint8_t ConvertToken(std::string_view token) {
     for (const char c : token) {
         const auto digit = HexDigit(c);
         if (!digit) {
-            const std::string shown = "$" + std::string(token);
+            const std::string shown = "$" + Shown(token);
             Raise(Format("'%s' is not a valid integer value", shown.c_str()));
         }
         value = static_cast<uint8_t>(value * 16 + *digit);
@@ -133,7 +133,7 @@ TScriptLineBytes ParseCommand(std::string_view line) {
 }
 
 std::string Framed(std::string_view line, const std::string& message) {
-    const std::string shown(line);
+    const std::string shown = Shown(line);
     return Format(Cp1251("Ошибка загрузки скрипта \"%s\":\r\n%s"), shown.c_str(), message.c_str());
 }
 

@@ -5,6 +5,7 @@
 #include "ui/UiText.h"
 
 #include <exception>
+#include <new>
 #include <optional>
 
 #include <QApplication>
@@ -13,6 +14,9 @@
 
 namespace dravik::ui {
 namespace {
+
+const char* const OutOfMemory = "Недостаточно памяти";
+const char* const UnexpectedFailure = "Непредвиденная ошибка";
 
 void ShowStopBox(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok,
@@ -37,9 +41,14 @@ std::optional<std::string> FailureOf(const std::function<void()>& work) {
         work();
     } catch (const Exception& e) {
         return e.message();
+    } catch (const std::bad_alloc&) {
+        // The command's own memory is free again by now: there is room for the message.
+        return Cp1251(OutOfMemory);
     } catch (const std::exception& e) {
-        // Not the program's own failure (memory, a library): still shown, never let into Qt.
+        // Not the program's own failure (a library): still shown, never let into Qt.
         return std::string(e.what());
+    } catch (...) {
+        return Cp1251(UnexpectedFailure);
     }
     return std::nullopt;
 }

@@ -4,6 +4,7 @@
 #include "config/ConfigFile.h"
 #include "ui/ErrorGuard.h"
 #include "ui/NumberEdit.h"
+#include "ui/ScriptEditorText.h"
 #include "ui/TankCellDelegate.h"
 #include "ui/TankTableModel.h"
 #include "ui/UfmConn.h"
@@ -78,26 +79,6 @@ QAction* MakeAction(QObject* owner, const char* name, const QString& caption, co
 // Paths reach the core as the bytes the file system uses.
 std::string FilePath(const QString& fileName) {
     return QFile::encodeName(fileName).toStdString();
-}
-
-QString ScriptText(const TScriptLines& script) {
-    QStringList lines;
-    for (int i = 0; i < script.Count(); ++i) {
-        lines.append(FromCp1251(script[i]));
-    }
-    return lines.join('\n');
-}
-
-// The text's lines as the editor shows them: none for an empty text, else one per line break
-// plus one, so that what ScriptText joined comes back unchanged.
-std::vector<std::string> ScriptLines(const QString& text) {
-    std::vector<std::string> lines;
-    if (!text.isEmpty()) {
-        for (const QString& line : text.split('\n')) {
-            lines.push_back(ToCp1251(line));
-        }
-    }
-    return lines;
 }
 
 } // namespace
@@ -327,7 +308,7 @@ void TfmMain::ViewToConfig() {
         DBGridEh1->setCurrentIndex(
             dsTank->index(0, std::max(DBGridEh1->currentIndex().column(), 0)));
     }
-    Config->Script.Assign(ScriptLines(mScript->toPlainText()));
+    Config->Script.Assign(ScriptLines(*mScript->document()));
 }
 
 void TfmMain::ConfigToView() {

@@ -17,6 +17,13 @@ TEST(Text, ConversionBackAndUnmappableCharacters) {
     // Characters Windows-1251 cannot hold become "?".
     EXPECT_EQ(Cp1251("a\xE2\x82\xACz"), "a\x88z"); // the euro sign exists in 1251
     EXPECT_EQ(Cp1251("a\xE4\xB8\xADz"), "a?z");
+    // Every byte survives the trip through Unicode, the one without a character (0x98) too.
+    std::string every;
+    for (int byte = 1; byte <= 0xFF; ++byte) {
+        every += static_cast<char>(byte);
+    }
+    EXPECT_EQ(Cp1251(Cp1251ToUtf8(every)), every);
+    EXPECT_EQ(Cp1251ToUtf8("\x98\xA0"), "\xC2\x98\xC2\xA0");
 }
 
 TEST(Text, FormatsTemplatesOfTheSystem) {

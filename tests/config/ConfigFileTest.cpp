@@ -257,7 +257,7 @@ TEST(ConfigFile, SavesAndLoadsFilesAndNamesTheFullPathWhenItCannot) {
     EXPECT_EQ(MessageOf([] { ReadConfigDocument("Документы/x.cfg"); }),
               "Cannot open file \"" + full + W("/Документы/x.cfg\". No such file or directory"));
     EXPECT_EQ(MessageOf([] { ReadConfigDocument("."); }),
-              "Cannot read file \"" + full + "\". Is a directory");
+              "Cannot open file \"" + full + "\". Is a directory");
     WriteBytes(path, "  text<configure/>");
     EXPECT_EQ(MessageOf([&] { ReadConfigDocument(path); }),
               "Invalid Document: Unexpected text in file prolog");

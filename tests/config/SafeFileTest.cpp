@@ -85,15 +85,23 @@ struct TFault {
     std::string NewFile;     // the message when there is none
 };
 
+// The pattern with "%s" the path and "%F" its folder.
 std::string WithPath(std::string pattern, const std::string& path) {
-    return pattern.replace(pattern.find("%s"), 2, path);
+    pattern.replace(pattern.find("%s"), 2, path);
+    const size_t folder = pattern.find("%F");
+    return folder == std::string::npos
+               ? pattern
+               : pattern.replace(folder, 2, path.substr(0, path.rfind('/')));
 }
 
 TEST(SafeFile, AFailureAtAnyStepLeavesTheOldFileAndNoTemporaryFile) {
     const TFault cases[] = {
         {TCall::OpenTarget, EACCES, "Cannot open file \"%s\". Permission denied", ""},
-        {TCall::CreateTemporary, EACCES, "Cannot write file \"%s\". Permission denied",
+        {TCall::CreateTemporary, EACCES,
+         "Cannot write file \"%s\". The folder \"%F\" must be writable for a safe save",
          "Cannot create file \"%s\". Permission denied"},
+        {TCall::CreateTemporary, ENOSPC, "Cannot write file \"%s\". No space left on device",
+         "Cannot create file \"%s\". No space left on device"},
         {TCall::Write, ENOSPC, "Cannot write file \"%s\". No space left on device",
          "Cannot write file \"%s\". No space left on device"},
         {TCall::ShortWrite, ENOSPC, "Cannot write file \"%s\". No space left on device",

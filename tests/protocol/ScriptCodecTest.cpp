@@ -43,8 +43,10 @@ std::vector<uint8_t> Encode(std::initializer_list<const char*> lines) {
     return {encoded.Bytes.begin(), encoded.Bytes.begin() + encoded.Count};
 }
 
-std::string EncodeFailure(const char* line) {
-    return MessageOf([&] { EncodeScript(Lines({line})); });
+std::string EncodeFailure(const std::string& line) {
+    TScriptLines lines;
+    lines.Add(line);
+    return MessageOf([&] { EncodeScript(lines); });
 }
 
 using Strings = std::vector<std::string>;
@@ -150,6 +152,15 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(EncodeScript, FrameShowsTheTrimmedLineWithoutItsComment) {
     EXPECT_EQ(EncodeFailure("  04 01 ; short"),
               W("Ошибка загрузки скрипта \"04 01 \":\r\nТребуется параметров: 2 (получено 1)"));
+}
+
+TEST(EncodeScript, ANulByteInTheLineIsShownAsAnEscapeWithWhatFollowsIt) {
+    using namespace std::string_literals;
+    EXPECT_EQ(
+        EncodeFailure("04 0\0 1 2"s),
+        W("Ошибка загрузки скрипта \"04 0\\0 1 2\":\r\n'$0\\0' is not a valid integer value"));
+    EXPECT_EQ(EncodeFailure("04\0 01 02"s),
+              W("Ошибка загрузки скрипта \"04\\0 01 02\":\r\nНеверный формат"));
 }
 
 TEST(EncodeScript, RefusesAScriptThatDoesNotFitTheController) {

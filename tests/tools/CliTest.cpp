@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <gtest/gtest.h>
@@ -98,6 +99,45 @@ TEST_F(CliTest, FailuresGiveTheSystemsMessageWithItsFullStopAndStatusOne) {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.err, c.message);
     }
+}
+
+TEST_F(CliTest, WhatIsNotARegularFileIsRefusedAtOnce) {
+    ASSERT_EQ(::mkfifo("fifo.cfg", 0666), 0);
+    const std::string fifo = Dir.File("fifo.cfg");
+    for (const std::string& arguments :
+         {std::string("check fifo.cfg"), std::string("write fifo.cfg --device /nonexistent/tty"),
+          std::string("check /dev/zero")}) {
+        SCOPED_TRACE(arguments);
+        const CliRun run = Cli(arguments);
+        EXPECT_EQ(run.status, 1);
+        const std::string file = arguments.find("zero") != std::string::npos ? "/dev/zero" : fifo;
+        EXPECT_EQ(run.err, "Cannot open file \"" + file + "\". Not a regular file.\n");
+    }
+}
+
+// An address-space limit would only starve the sanitizer's own shadow memory.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool UnderSanitizer = true;
+#else
+constexpr bool UnderSanitizer = false;
+#endif
+
+TEST_F(CliTest, RunningOutOfMemoryEndsWithAMessageAndStatusOne) {
+    if (UnderSanitizer) {
+        GTEST_SKIP() << "an address-space limit starves the sanitizer";
+    }
+    // Some 4 MiB of comment lines: quick to read, far more than the limit once parsed.
+    std::string lines;
+    while (lines.size() < 4 * 1024 * 1024) {
+        lines += "<item>;c</item>\r\n";
+    }
+    Write("big.cfg", "<configure><tanks/><script>" + lines + "</script></configure>");
+    const std::string limited = "sh -c 'ulimit -v 60000; exec " + std::string(DRAVIK_BIN_DIR) +
+                                "/dravik_cli check big.cfg' >cli.out 2>cli.err";
+    const int raw = std::system(limited.c_str());
+    ASSERT_TRUE(WIFEXITED(raw)) << "ended by signal " << WTERMSIG(raw);
+    EXPECT_EQ(WEXITSTATUS(raw), 1);
+    EXPECT_EQ(Slurp("cli.err"), "dravik_cli: out of memory\n");
 }
 
 TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {

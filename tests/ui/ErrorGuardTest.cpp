@@ -4,6 +4,7 @@
 #include "base/Exception.h"
 #include "support/Messages.h"
 
+#include <new>
 #include <stdexcept>
 
 #include <QApplication>
@@ -51,7 +52,11 @@ TEST(ErrorGuard, ShowsNothingWhenTheWorkSucceeds) {
 TEST(ErrorGuard, KeepsFailuresOfOtherKindsOutOfQtToo) {
     FailureRecorder recorder;
     EXPECT_FALSE(Guarded([] { throw std::runtime_error("library failure"); }));
-    EXPECT_EQ(recorder.Texts, QStringList{QStringLiteral("library failure.")});
+    EXPECT_FALSE(Guarded([] { throw std::bad_alloc(); }));
+    EXPECT_FALSE(Guarded([] { throw 42; }));
+    EXPECT_EQ(recorder.Texts, (QStringList{QStringLiteral("library failure."),
+                                           QStringLiteral("Недостаточно памяти."),
+                                           QStringLiteral("Непредвиденная ошибка.")}));
 }
 
 TEST(ErrorGuard, DeferredShowsOnlyOnceTheEventLoopRuns) {

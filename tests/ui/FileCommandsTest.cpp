@@ -1,7 +1,12 @@
 #include "WindowFixture.h"
+#include "config/ConfigFile.h"
 #include "ui/FileDialogs.h"
 
 #include <fstream>
+#include <iterator>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -65,6 +70,47 @@ TEST_F(FileCommands, SaveRightAfterStartWritesSixteenDisabledTanksAndTheScriptTe
     EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
 }
 
+// Every byte a script line can hold in a file comes back from the window unchanged.
+TEST_F(FileCommands, LoadAndSaveWithoutEditsKeepEveryByteOfTheScriptLines) {
+    TTerminalConfig config = Sample();
+    config.Tanks[9] = {}; // a load zeroes a disabled tank
+    std::string low;
+    std::string high;
+    for (int byte = 0x20; byte <= 0xFF; ++byte) {
+        (byte < 0x80 ? low : high) += static_cast<char>(byte);
+    }
+    config.Script.Assign(
+        std::vector<std::string>{low, high, "\xA0\x98\xA0", " 01\r 02\r", "\r", "", " 00", ""});
+    const std::string written = ConfigToXml(config);
+    std::ofstream(Dir.File("every.cfg"), std::ios::binary) << written;
+    Choose(Dir.File("every.cfg"));
+    Press(Window->acLoadFromFile);
+    Choose(Dir.File("again.cfg"));
+    Press(Window->acWriteToFile);
+    ASSERT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+    std::ifstream again(Dir.File("again.cfg"), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(again), {}), written);
+}
+
+TEST_F(FileCommands, AScriptTextEndingInALineBreakSavesNoEmptyLine) {
+    const struct {
+        QString text;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {QStringLiteral(" 01\n 00\n"), {" 01", " 00"}},
+        {QStringLiteral(" 01\n 00"), {" 01", " 00"}},
+        {QStringLiteral(" 01\n\n"), {" 01", ""}},
+        {QStringLiteral("\n"), {""}},
+        {QString(), {}},
+    };
+    for (const auto& c : cases) {
+        Window->mScript->setPlainText(c.text);
+        TTerminalConfig expected;
+        expected.Script.Assign(c.lines);
+        EXPECT_EQ(ViewContent(), expected) << c.text.toStdString();
+    }
+}
+
 TEST_F(FileCommands, CancelledDialogsChangeNothingAndShowNothing) {
     Show(Sample());
     Choose("");
@@ -77,6 +123,8 @@ TEST_F(FileCommands, CancelledDialogsChangeNothingAndShowNothing) {
 TEST_F(FileCommands, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
     const std::string broken = Dir.File("broken.cfg");
     std::ofstream(broken) << "not xml";
+    const std::string fifo = Dir.File("fifo.cfg");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
     const struct {
         std::string path;
         QString message;
@@ -84,6 +132,8 @@ TEST_F(FileCommands, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
         {Dir.File("missing.cfg"), QStringLiteral("Cannot open file \"%1\". ")
                                       .arg(QString::fromStdString(Dir.File("missing.cfg")))},
         {broken, QStringLiteral("Invalid Document: Unexpected text in file prolog.")},
+        {fifo, QStringLiteral("Cannot open file \"%1\". Not a regular file.")
+                   .arg(QString::fromStdString(fifo))},
     };
     for (const auto& c : cases) {
         Show(Sample());

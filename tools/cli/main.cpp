@@ -2,6 +2,7 @@
 #include "PortCommands.h"
 #include "base/Cancellation.h"
 #include "base/Exception.h"
+#include "base/ProgramGuard.h"
 #include "base/Text.h"
 #include "config/ConfigFile.h"
 #include "config/Settings.h"
@@ -249,9 +250,7 @@ int Run(const Options& o) {
     return Check(o);
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     // System error texts come in the user's language and code set, and are converted from it.
     std::setlocale(LC_CTYPE, "");
     std::setlocale(LC_MESSAGES, "");
@@ -278,4 +277,10 @@ int main(int argc, char** argv) {
         Say(e.message());
         return ExitFailed;
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return RunProgram("dravik_cli", [&] { return Main(argc, argv); });
 }

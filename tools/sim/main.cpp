@@ -1,6 +1,7 @@
 // dravik_sim: a tank-level controller on a pseudo-terminal, Modbus RTU slave 32 at 19200 8N1,
 // answered by libmodbus so that the master meets an implementation that is not its own.
 #include "RegisterState.h"
+#include "base/ProgramGuard.h"
 #include "base/Version.h"
 
 #include <algorithm>
@@ -579,9 +580,7 @@ private:
     bool HungUp = false;
 };
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     const Options options = ParseOptions(argc, argv);
     struct sigaction action {};
     action.sa_handler = OnSignal;
@@ -592,4 +591,10 @@ int main(int argc, char** argv) {
     Controller controller(options);
     controller.Serve();
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return dravik::RunProgram("dravik_sim", [&] { return Main(argc, argv); });
 }
