@@ -137,7 +137,7 @@ TEST_F(PortCommands, PortsListsTheMappedLinesWithTheirNumbersAndStates) {
     }
     EXPECT_NE(table.out.find("занят: " + HeldBy() + "\n"), std::string::npos) << table.out;
 
-    const CliRun json = Cli("ports --json --settings ports.ini");
+    const CliRun json = Cli("--json --settings ports.ini ports"); // options may come first
     EXPECT_EQ(json.status, 0) << json.err;
     EXPECT_EQ(JsonFields("port device state reason"),
               "5 " + Final(Answering.Link()) + " free None\n" + "6 " + Final(Silent.Link()) +

@@ -29,10 +29,33 @@ struct TUsageError {
     std::string Text;
 };
 
+// The options of every command that take a value, so that a value is not taken for a command.
+const char* const ValueOptions[] = {"--port", "--device", "-o", "--settings", "--log-dir"};
+
+bool TakesValue(const std::string& option) {
+    return std::find(std::begin(ValueOptions), std::end(ValueOptions), option) !=
+           std::end(ValueOptions);
+}
+
+// The command word: the first argument that is neither an option nor an option's value.
+std::string CommandOf(const std::vector<std::string>& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (TakesValue(args[i])) {
+            ++i;
+        } else if (!args[i].starts_with('-')) {
+            return args[i];
+        }
+    }
+    return {};
+}
+
 TOptions Parse(const std::vector<std::string>& args, const std::string& settingsPath) {
-    TOptions options{args.at(0), false, settingsPath};
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--json") {
+    TOptions options{CommandOf(args), false, settingsPath};
+    bool commandSeen = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == options.Command && !commandSeen) {
+            commandSeen = true;
+        } else if (args[i] == "--json") {
             options.Json = true;
         } else if (args[i] == "--settings" && i + 1 < args.size()) {
             options.Settings = args[++i];
@@ -225,7 +248,8 @@ const char* const PortCommandsUsage =
     "  --json           print a JSON array instead of the table\n"
     "  --settings FILE  read the port map from FILE, not the window's settings\n";
 
-bool IsPortCommand(const std::string& command) {
+bool IsPortCommand(const std::vector<std::string>& args) {
+    const std::string command = CommandOf(args);
     return command == "ports" || command == "scan";
 }
 

@@ -7,10 +7,11 @@
 
 namespace dravik::cli {
 
-// "ports" and "scan": which serial devices there are, and on which the controller answers.
-bool IsPortCommand(const std::string& command);
+// Whether the command of the arguments (options may come before it) is "ports" or "scan": which
+// serial devices there are, and on which the controller answers.
+bool IsPortCommand(const std::vector<std::string>& args);
 
-// Runs the command of args[0]; the port map is read from settingsPath unless --settings names
+// Runs the command of the arguments; the port map is read from settingsPath unless --settings names
 // another file. The exit status: 0, 1 when scan found no controller, 2 for a usage error; a
 // cancelled scan raises TCancelled once it has printed what it found.
 int RunPortCommand(const std::vector<std::string>& args, const std::string& settingsPath,

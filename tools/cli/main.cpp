@@ -263,7 +263,7 @@ int Main(int argc, char** argv) {
         }
     }
     try {
-        if (!args.empty() && cli::IsPortCommand(args[0])) {
+        if (cli::IsPortCommand(args)) {
             return cli::RunPortCommand(args, WindowSettingsPath(), &Interruption);
         }
         return Run(Parse(args));
