@@ -155,17 +155,16 @@ TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {
     const CliRun bad = Cli("check bad.cfg");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.out, "");
-    EXPECT_EQ(bad.err,
-              "Резервуар 3:\r\n0 не в диапазоне 1..99.\n"
-              "Резервуар 5:\r\n50 не в диапазоне 51..99.\n"
-              "Ошибка загрузки скрипта \"04 01\":\r\nТребуется параметров: 2 (получено 1)\n"
-              "Ошибка загрузки скрипта \"77\":\r\nНеизвестная команда \"119\"\n"
-              "Ошибка загрузки скрипта \"05 01 02\":\r\n"
-              "Строка после команды конца (00) не будет записана.\n");
+    EXPECT_EQ(bad.err, "Резервуар 3:\n0 не в диапазоне 1..99.\n"
+                       "Резервуар 5:\n50 не в диапазоне 51..99.\n"
+                       "Ошибка загрузки скрипта \"04 01\":\nТребуется параметров: 2 (получено 1)\n"
+                       "Ошибка загрузки скрипта \"77\":\nНеизвестная команда \"119\"\n"
+                       "Ошибка загрузки скрипта \"05 01 02\":\n"
+                       "Строка после команды конца (00) не будет записана.\n");
     // write refuses on the first of them before it opens any port.
     const CliRun write = Cli("write bad.cfg --device /nonexistent/tty");
     EXPECT_EQ(write.status, 1);
-    EXPECT_EQ(write.err, "Резервуар 3:\r\n0 не в диапазоне 1..99.\n");
+    EXPECT_EQ(write.err, "Резервуар 3:\n0 не в диапазоне 1..99.\n");
     EXPECT_FALSE(std::ifstream("port1.log").good());
 }
 
@@ -177,7 +176,7 @@ TEST_F(CliTest, CheckNamesTheLengthOnceHoweverLongTheScript) {
     Write("long.cfg", cfg + "</script></configure>");
     const CliRun run = Cli("check long.cfg");
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Ошибка загрузки скрипта \"04 01 02\":\r\n"
+    EXPECT_EQ(run.err, "Ошибка загрузки скрипта \"04 01 02\":\n"
                        "Скрипт слишком длинный: 201 байт (не более 199)\n");
 }
 
@@ -210,7 +209,7 @@ TEST_F(CliTest, AWriteThatTheControllerDoesNotKeepFailsWithStatusOne) {
     Write("good.cfg", GoodCfg);
     const CliRun run = Cli("write good.cfg --device " + sim.Link());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, "Контроллер хранит не то, что записано:\r\n"
+    EXPECT_EQ(run.err, "Контроллер хранит не то, что записано:\n"
                        "Резервуар 2, Авария: ожидалось 0, в контроллере 85.\n");
 }
 

@@ -180,6 +180,7 @@ TEST_F(PortCommands, UsageErrorsGiveStatusTwo) {
         EXPECT_NE(run.err.find("Usage:"), std::string::npos);
     }
     EXPECT_NE(Cli("--help").out.find("dravik_cli scan [--json]"), std::string::npos);
+    EXPECT_NE(Cli("scan --bogus --help").out.find("dravik_cli scan [--json]"), std::string::npos);
 }
 
 TEST_F(PortCommands, ASignalStopsTheScanInOrder) {

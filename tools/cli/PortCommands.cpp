@@ -30,7 +30,8 @@ struct TUsageError {
 };
 
 // The options of every command that take a value, so that a value is not taken for a command.
-const char* const ValueOptions[] = {"--port", "--device", "-o", "--settings", "--log-dir"};
+const char* const ValueOptions[] = {"--port",   "-p", "--device",   "-d",
+                                    "--output", "-o", "--settings", "--log-dir"};
 
 bool TakesValue(const std::string& option) {
     return std::find(std::begin(ValueOptions), std::end(ValueOptions), option) !=
@@ -249,6 +250,12 @@ const char* const PortCommandsUsage =
     "  --settings FILE  read the port map from FILE, not the window's settings\n";
 
 bool IsPortCommand(const std::vector<std::string>& args) {
+    // --help and --version answer whatever else is on the line: they are the main parser's.
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h" || a == "--version" || a == "-V") {
+            return false;
+        }
+    }
     const std::string command = CommandOf(args);
     return command == "ports" || command == "scan";
 }
