@@ -3,6 +3,9 @@
 #include "config/Settings.h"
 #include "config/SettingsSections.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace dravik {
 namespace {
 
@@ -27,6 +30,8 @@ std::string DeviceFromSettings(int32_t portNumber, const std::string& settingsPa
     return TIniFile(content.Bytes).Read(PortsSection, key).value_or(std::string());
 }
 
+constexpr int32_t LastPortNumber = UINT8_MAX;
+
 } // namespace
 
 std::string PortDevicePath(int32_t portNumber, const std::string& settingsPath) {
@@ -40,6 +45,21 @@ std::string PortDevicePath(int32_t portNumber, const std::string& settingsPath) 
         }
     }
     return {};
+}
+
+std::optional<int32_t> FreePortNumber(const TPortResolver& resolver, int32_t from) {
+    for (int32_t number = std::max(from, 0); number <= LastPortNumber; ++number) {
+        if (!resolver || resolver(number).empty()) {
+            return number;
+        }
+    }
+    return std::nullopt;
+}
+
+void SavePortDevice(const std::string& settingsPath, int32_t portNumber,
+                    const std::string& device) {
+    WriteSettingsKey(settingsPath, PortsSection, PortKeyPrefix + std::to_string(portNumber),
+                     device);
 }
 
 } // namespace dravik

@@ -74,12 +74,13 @@ uint8_t LoadPortSetting(const std::string& settingsPath) {
         TIniFile(content.Bytes).Read(ConnectionSection, PortKey).value_or(std::string()));
 }
 
-void SavePortSetting(const std::string& settingsPath, uint8_t port) {
+void WriteSettingsKey(const std::string& settingsPath, const char* section, const std::string& key,
+                      const std::string& value) {
     const TFileContent content = TryReadFileContent(settingsPath);
     // A file that exists but cannot be read would lose its other sections.
     const bool readable = content.Error == 0 || (!content.Opened && content.Error == ENOENT);
     TIniFile settings(content.Bytes);
-    settings.Write(ConnectionSection, PortKey, std::to_string(port));
+    settings.Write(section, key, value);
     if (!readable) {
         Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()));
     }
@@ -90,6 +91,10 @@ void SavePortSetting(const std::string& settingsPath, uint8_t port) {
         Raise(Format(UnableToWrite, MessagePath(settingsPath).c_str()) +
               (folder ? ". " + ReplaceFailureReason(outcome) : std::string()));
     }
+}
+
+void SavePortSetting(const std::string& settingsPath, uint8_t port) {
+    WriteSettingsKey(settingsPath, ConnectionSection, PortKey, std::to_string(port));
 }
 
 TPortResolver MakePortResolver(const std::string& settingsPath) {

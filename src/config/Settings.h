@@ -3,6 +3,7 @@
 #include "base/PortResolver.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,5 +38,16 @@ std::string PortDevicePath(int32_t portNumber, const std::string& settingsPath);
 
 // The map as the link takes it, reading the settings file at each call.
 TPortResolver MakePortResolver(const std::string& settingsPath);
+
+// Where numbers for devices outside the fixed table begin.
+constexpr int32_t FirstSparePort = 97;
+
+// The first number from `from` up (and at most 255) that the map gives no device; nothing when
+// every one is taken.
+std::optional<int32_t> FreePortNumber(const TPortResolver& resolver, int32_t from = FirstSparePort);
+
+// Adds "comN=device" to section "ports" of the settings file, keeping the rest of it; raises
+// "Unable to write to %s" when it cannot.
+void SavePortDevice(const std::string& settingsPath, int32_t portNumber, const std::string& device);
 
 } // namespace dravik

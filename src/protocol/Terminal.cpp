@@ -15,9 +15,8 @@ namespace {
 constexpr uint32_t LineBaudRate = 19200;
 constexpr uint8_t LineByteSize = 8;
 constexpr int32_t DefaultReplyTimeout = 500; // ms of silence that ends every read of an answer
-constexpr int MaxAttempts = 5;
-constexpr uint32_t RetryPause = 100;  // ms
-constexpr uint32_t CancelLookMs = 20; // how often a pause looks at the cancellation flag
+constexpr uint32_t RetryPause = 100;         // ms
+constexpr uint32_t CancelLookMs = 20;        // how often a pause looks at the cancellation flag
 
 constexpr int32_t StatusTimeout = -1;
 constexpr int32_t StatusMalformed = -2;
@@ -75,7 +74,7 @@ void TTerminal::Transact(int32_t expected) {
         Connect();
     }
     int32_t status = StatusTimeout;
-    for (int attempt = 1; attempt <= MaxAttempts; ++attempt) {
+    for (int attempt = 1; attempt <= Attempts; ++attempt) {
         if (attempt > 1) {
             PauseBetweenAttempts();
             Channel->Log(Cp1251("Дубль ") + std::to_string(attempt), lkInfo, "", true);

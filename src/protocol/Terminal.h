@@ -22,6 +22,7 @@ constexpr int RegisterBlockSize = 100; // the word array every exchange uses
 class TTerminal {
 public:
     static constexpr uint8_t SlaveAddress = 32;
+    static constexpr int32_t MaxAttempts = 5;
 
     TTerminal();
     ~TTerminal();
@@ -31,6 +32,7 @@ public:
     TModbusPdu Response;
     TModbusPdu Request;
     int32_t ReplyTimeout = 0;
+    int32_t Attempts = MaxAttempts; // of each exchange; a probe for the controller makes one
     std::unique_ptr<TComPortChannel> Channel;
     // Told which block a configuration transfer begins and which attempt an exchange retries;
     // none: nobody is told. It runs on the transfer's thread.

@@ -16,9 +16,4 @@ TDeviceState DeviceStateOf(const QString& devicePath);
 // One line for the connection dialog: the device the number maps to and its state.
 QString DescribePort(int32_t portNumber, const TPortResolver& resolver);
 
-// The serial devices present (ttyS*, ttyUSB*, ttyACM*, the by-id names of USB adapters and any
-// device the port map names) with the COM numbers that reach each, one per line.
-QString ListSerialDevices(const TPortResolver& resolver,
-                          const QString& deviceRoot = QStringLiteral("/dev"));
-
 } // namespace dravik::ui

@@ -464,6 +464,14 @@ void TfmMain::ShowOutcome(const TControllerCommand& command) {
 void TfmMain::acConfigExecute() {
     TfmConn fmConn(this, Terminal->Resolver, QString::fromStdString(SettingsPath));
     fmConn.eComPort->SetNumber(Terminal->Port);
+    fmConn.AddPortEntry = [this](const std::string& device) {
+        const std::optional<int32_t> number = FreePortNumber(Terminal->Resolver);
+        if (!number) {
+            Raise(Cp1251("Нет свободного номера COM"));
+        }
+        SavePortDevice(SettingsPath, *number, device);
+        return *number;
+    };
     if (fmConn.exec() != QDialog::Accepted || !fmConn.eComPort->Number()) {
         return;
     }

@@ -154,5 +154,22 @@ TEST(Settings, MapsPortNumbersToDevices) {
     EXPECT_EQ(PortDevicePath(3, SettingsFixture), "/dev/serial/by-id/usb-FTDI_FT232R-if00-port0");
 }
 
+TEST(Settings, AddsADeviceUnderTheFirstFreeNumberFrom97KeepingTheRest) {
+    TTempFolder folder;
+    const std::string path = folder.File("dravik_conf.ini");
+    WriteBytes(path, "[conn]\r\nport=3\r\n[ports]\r\ncom97=/dev/ttyY\r\ncom99=/dev/ttyZ\r\n");
+    const TPortResolver resolver = MakePortResolver(path);
+    EXPECT_EQ(FreePortNumber(resolver), 98);
+    EXPECT_EQ(FreePortNumber(resolver, 1), 98) << "the fixed table takes 1..96";
+    SavePortDevice(path, 98, "/dev/ttyXR0");
+    EXPECT_EQ(ReadBytes(path),
+              "[conn]\r\nport=3\r\n[ports]\r\ncom97=/dev/ttyY\r\ncom99=/dev/ttyZ\r\n"
+              "com98=/dev/ttyXR0\r\n");
+    EXPECT_EQ(FreePortNumber(resolver), 100);
+    EXPECT_EQ(FreePortNumber([](int32_t) { return std::string("/dev/ttyS0"); }), std::nullopt);
+    EXPECT_EQ(MessageOf([&] { SavePortDevice(folder.File("no/folder/x.ini"), 97, "/dev/ttyQ"); }),
+              "Unable to write to " + folder.File("no/folder/x.ini"));
+}
+
 } // namespace
 } // namespace dravik

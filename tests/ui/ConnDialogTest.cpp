@@ -1,5 +1,7 @@
 #include "WindowFixture.h"
+#include "support/HoldingProcess.h"
 #include "support/PseudoTerminal.h"
+#include "support/Simulator.h"
 #include "ui/NumberEdit.h"
 #include "ui/UfmConn.h"
 
@@ -10,7 +12,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTimer>
 
 namespace dravik::test {
@@ -42,12 +47,44 @@ protected:
     }
 
     bool SettingsWritten() const { return std::filesystem::exists(Settings); }
+
+    // The list's row of the device, or -1.
+    static int RowOf(const TfmConn& dialog, const std::string& device) {
+        const std::string final = std::filesystem::weakly_canonical(device).string();
+        for (int row = 0; row < dialog.dsPorts->rowCount(); ++row) {
+            if (dialog.dsPorts->item(row, 1)->text().toStdString() == final) {
+                return row;
+            }
+        }
+        return -1;
+    }
+
+    static void ClickRow(TfmConn& dialog, int row) {
+        QTableWidget* list = dialog.dsPorts;
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row, 1)).center());
+    }
+
+    // Answers the message box that the next step opens.
+    static void AnswerNextQuestion(QMessageBox::StandardButton answer) {
+        QTimer::singleShot(0, [answer] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box->button(answer)->click();
+            }
+        });
+    }
+
+    static bool AwaitSearchEnd(const TfmConn& dialog) {
+        return QTest::qWaitFor([&] { return !dialog.IsSearching(); }, SearchDeadlineMs);
+    }
+
+    static constexpr int SearchDeadlineMs = 60000;
 };
 
 TEST_F(ConnDialog, OpensWithTheCurrentPortAndItsFixedSize) {
     RunDialog([this](TfmConn& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Настройки подключения"));
-        EXPECT_EQ(dialog.size(), QSize(248, 132));
+        EXPECT_EQ(dialog.size(), QSize(520, 348));
         // The file that holds the port, whole in the tooltip, its name in sight on the label.
         EXPECT_EQ(dialog.lblSettings->toolTip(),
                   QStringLiteral("Хранится в ") + QString::fromStdString(Settings));
@@ -143,9 +180,11 @@ TEST_F(ConnDialog, NamesTheDeviceOfTheNumberAndItsState) {
                   QString::fromStdString(missing) + QStringLiteral(": нет такого устройства"));
         Type(dialog, QStringLiteral("261")); // the low byte: COM5
         EXPECT_TRUE(dialog.lblDevice->text().startsWith(QString::fromStdString(present)));
-        EXPECT_TRUE(dialog.eComPort->toolTip().contains(QString::fromStdString(present) +
-                                                        QStringLiteral(" — COM5")))
-            << dialog.eComPort->toolTip().toStdString();
+        const int row = RowOf(dialog, present);
+        ASSERT_GE(row, 0) << "the mapped device is listed";
+        EXPECT_EQ(dialog.dsPorts->item(row, 0)->text(), QStringLiteral("COM5"));
+        EXPECT_EQ(dialog.dsPorts->item(row, 3)->text(), QStringLiteral("свободен"));
+        EXPECT_LT(RowOf(dialog, missing), 0) << "a device that is not there is not listed";
         QTest::mouseClick(dialog.Button2, Qt::LeftButton);
     });
 }
@@ -163,6 +202,87 @@ TEST_F(ConnDialog, ReportsASettingsFileThatCannotBeWrittenAndKeepsTheNewPort) {
         Failures.Texts,
         QStringList{
             QStringLiteral("Unable to write to %1.").arg(QString::fromStdString(unwritable))});
+}
+
+TEST_F(ConnDialog, ListsTheLinesAndFindsTheControllerInTheBackground) {
+    Simulator answering;
+    Simulator silent({"--fault", "silent"});
+    Simulator busy({"--fault", "silent"});
+    const HoldingProcess holder(busy.Link());
+    std::ofstream(Settings) << "[ports]\r\ncom5=" << answering.Link()
+                            << "\r\ncom6=" << silent.Link() << "\r\ncom8=" << busy.Link() << "\r\n";
+    RunDialog([&](TfmConn& dialog) {
+        const int found = RowOf(dialog, answering.Link());
+        const int quiet = RowOf(dialog, silent.Link());
+        const int held = RowOf(dialog, busy.Link());
+        ASSERT_GE(found, 0);
+        ASSERT_GE(quiet, 0);
+        ASSERT_GE(held, 0);
+        EXPECT_EQ(dialog.dsPorts->item(quiet, 0)->text(), QStringLiteral("COM6"));
+        EXPECT_EQ(dialog.dsPorts->item(held, 3)->text(),
+                  QStringLiteral("занят: sleep (pid %1)").arg(holder.Pid()));
+        ClickRow(dialog, quiet);
+        EXPECT_EQ(dialog.eComPort->text(), QStringLiteral("6"));
+
+        QTest::mouseClick(dialog.btnFind, Qt::LeftButton);
+        EXPECT_EQ(dialog.btnFind->text(), QStringLiteral("Остановить"));
+        EXPECT_TRUE(dialog.pbFind->isVisible());
+        ASSERT_TRUE(AwaitSearchEnd(dialog));
+        EXPECT_EQ(dialog.FoundRows(), std::vector<int>{found});
+        EXPECT_TRUE(dialog.dsPorts->item(found, 0)->font().bold());
+        EXPECT_EQ(dialog.dsPorts->item(found, 3)->text(), QStringLiteral("найден контроллер"));
+        EXPECT_EQ(dialog.dsPorts->item(quiet, 3)->toolTip(), QStringLiteral("Таймаут"));
+        EXPECT_EQ(dialog.eComPort->text(), QStringLiteral("5")) << "the one found is chosen";
+        EXPECT_EQ(dialog.dsPorts->currentRow(), found);
+        EXPECT_TRUE(dialog.lblFind->text().startsWith(QStringLiteral("Контроллер найден: COM5")))
+            << dialog.lblFind->text().toStdString();
+        EXPECT_EQ(dialog.btnFind->text(), QStringLiteral("Найти контроллер"));
+        EXPECT_FALSE(dialog.pbFind->isVisible());
+        QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
+    });
+    EXPECT_EQ(Window->Terminal->Port, 5);
+    EXPECT_TRUE(std::filesystem::exists(Dir.File("port5.log"))) << "the probe logs its block";
+}
+
+TEST_F(ConnDialog, StopsTheSearchWhenAsked) {
+    Simulator first({"--fault", "silent"});
+    Simulator second({"--fault", "silent"});
+    std::ofstream(Settings) << "[ports]\r\ncom6=" << first.Link() << "\r\ncom7=" << second.Link()
+                            << "\r\n";
+    RunDialog([&](TfmConn& dialog) {
+        QTest::mouseClick(dialog.btnFind, Qt::LeftButton);
+        QTest::mouseClick(dialog.btnFind, Qt::LeftButton);
+        ASSERT_TRUE(AwaitSearchEnd(dialog));
+        EXPECT_EQ(dialog.lblFind->text(), QStringLiteral("Контроллер не найден (поиск прерван)"));
+        EXPECT_TRUE(dialog.btnFind->isEnabled());
+        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+    });
+    EXPECT_FALSE(std::filesystem::exists(Dir.File("port7.log"))) << "the last line was not probed";
+}
+
+TEST_F(ConnDialog, OffersADeviceWithoutANumberTheFirstFreeOneFrom97) {
+    std::ofstream(Settings) << "[ports]\r\ncom97=/dev/ttyXR0\r\n";
+    TSerialPort adapter;
+    adapter.Device = "/dev/ttyXR1";
+    RunDialog([&](TfmConn& dialog) {
+        dialog.ShowPorts({adapter});
+        EXPECT_EQ(dialog.dsPorts->item(0, 0)->text(), QStringLiteral("нет номера"));
+        AnswerNextQuestion(QMessageBox::No);
+        ClickRow(dialog, 0);
+        EXPECT_EQ(dialog.eComPort->text(), QStringLiteral("1"));
+        ClickRow(dialog, 0); // asked once: no box comes, and the test would hang on one
+        EXPECT_EQ(dialog.eComPort->text(), QStringLiteral("1"));
+        adapter.Device = "/dev/ttyXR2";
+        dialog.ShowPorts({adapter});
+        AnswerNextQuestion(QMessageBox::Yes);
+        ClickRow(dialog, 0);
+        EXPECT_EQ(dialog.eComPort->text(), QStringLiteral("98"));
+        EXPECT_EQ(dialog.dsPorts->item(0, 0)->text(), QStringLiteral("COM98"));
+        QTest::mouseClick(dialog.Button2, Qt::LeftButton);
+    });
+    EXPECT_EQ(Window->Terminal->Port, 1);
+    EXPECT_EQ(PortDevicePath(98, Settings), "/dev/ttyXR2");
+    EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
 }
 
 } // namespace

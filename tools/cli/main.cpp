@@ -1,5 +1,6 @@
 // dravik_cli: headless backup and restore of a controller's configuration.
 #include "Options.h"
+#include "PortCommands.h"
 #include "StandardStreams.h"
 #include "base/Cancellation.h"
 #include "base/Exception.h"
@@ -166,7 +167,7 @@ int Check(const TOptions& o) {
 
 int Run(const TOptions& o) {
     if (o.Help) {
-        WriteStandardOutput(Usage);
+        WriteStandardOutput(std::string(Usage) + cli::PortCommandsUsage);
         return ExitSuccess;
     }
     if (o.Version) {
@@ -191,9 +192,13 @@ int Main(int argc, char** argv) {
     std::setlocale(LC_MESSAGES, "");
     InstallInterruptHandlers();
     try {
+        if (const std::vector<std::string> args(argv + 1, argv + argc); cli::IsPortCommand(args)) {
+            return cli::RunPortCommand(args, WindowSettingsFilePath(), &Interruption);
+        }
         return Run(ParseOptions(argc, argv));
     } catch (const TUsageError& e) {
-        std::fprintf(stderr, "dravik_cli: %s\n\n%s", e.Text.c_str(), Usage);
+        std::fprintf(stderr, "dravik_cli: %s\n\n%s%s", e.Text.c_str(), Usage,
+                     cli::PortCommandsUsage);
         return ExitUsage;
     } catch (const TCancelled& e) {
         Say(e.message());
