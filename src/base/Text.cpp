@@ -85,7 +85,7 @@ std::string Convert(const char* to, const char* from, std::string_view text) {
 }
 
 constexpr std::string_view Flags = "-+ #0";
-constexpr std::string_view IntegerConversions = "diuxXc";
+constexpr std::string_view IntegerConversions = "diouxXc";
 
 // One conversion of a template: "%", flags, width, precision and the conversion letter.
 struct TConversion {

@@ -32,6 +32,7 @@ TEST(Text, FormatsTemplatesOfTheSystem) {
     EXPECT_EQ(Format("%s", ""), "");
     EXPECT_EQ(Format("&#x%02X;", 0xA0), "&#xA0;");
     EXPECT_EQ(Format("%d%%", -7), "-7%");
+    EXPECT_EQ(Format("%04o %s", 0640, "root"), "0640 root");
 }
 
 TEST(Text, AConversionWithoutItsKindOfArgumentIsShownAsWritten) {
