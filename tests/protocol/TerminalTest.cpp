@@ -11,6 +11,7 @@
 
 #include <fstream>
 #include <sstream>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -304,6 +305,9 @@ TEST_F(TerminalTest, AnEchoOfTheRequestIsSkippedAndIsNeverTheAnswer) {
 TEST_F(TerminalTest, AHangUpInTheMiddleRaisesThePortMessage) {
     std::thread peer([this] {
         Line.Receive(ReadRequestLength);
+        // The master drains its output before it reads; a hang-up inside that drain would fail
+        // the write instead, so the answer starts once the master is surely reading.
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         Line.Send({0x20, 0x03});
         Line.HangUp();
     });
