@@ -9,9 +9,9 @@
 #include "support/PseudoTerminal.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <fstream>
 #include <sstream>
-#include <chrono>
 #include <thread>
 #include <vector>
 
