@@ -35,12 +35,12 @@ TRun RunProgram(const std::string& program, const std::string& arguments,
 }
 
 // The runs leave their output in a folder of their own.
-class InformationOptions : public ::testing::Test {
+class InformationOptionsTest : public ::testing::Test {
 protected:
     TempDir Dir;
 };
 
-TEST_F(InformationOptions, AnswerWithoutADisplay) {
+TEST_F(InformationOptionsTest, AnswerWithoutADisplay) {
     for (const std::string program : {"dravik_conf", "dravik_sim"}) {
         SCOPED_TRACE(program);
         const TRun version = RunProgram(program, "--version");
@@ -55,7 +55,7 @@ TEST_F(InformationOptions, AnswerWithoutADisplay) {
     EXPECT_NE(help.Out.find("--from-menu"), std::string::npos);
 }
 
-TEST_F(InformationOptions, AFullStandardOutputIsAFailureWithItsReason) {
+TEST_F(InformationOptionsTest, AFullStandardOutputIsAFailureWithItsReason) {
     const TRun version = RunProgram("dravik_conf", "--version", "/dev/full");
     EXPECT_EQ(version.Status, 1);
     EXPECT_NE(version.Err.find("No space left on device"), std::string::npos) << version.Err;

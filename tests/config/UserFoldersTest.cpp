@@ -65,7 +65,7 @@ public:
     std::set<std::string> ReadOnly;
 };
 
-class UserFolders : public ::testing::Test {
+class UserFoldersTest : public ::testing::Test {
 protected:
     TTempFolder Home;
     TTempFolder Program;
@@ -75,7 +75,7 @@ protected:
     std::string Beside = Program.File("dravik_conf.ini");
 };
 
-TEST_F(UserFolders, KeepsTheSettingsBesideTheProgramWhereTheUserMayWriteThem) {
+TEST_F(UserFoldersTest, KeepsTheSettingsBesideTheProgramWhereTheUserMayWriteThem) {
     TScopedVariable config("XDG_CONFIG_HOME", std::nullopt);
     EXPECT_EQ(ChooseSettingsFile(Beside), Beside);
     test::WriteBytes(Beside, "[conn]\r\nport=4\r\n");
@@ -85,7 +85,7 @@ TEST_F(UserFolders, KeepsTheSettingsBesideTheProgramWhereTheUserMayWriteThem) {
     EXPECT_EQ(ChooseSettingsFile(Beside), Beside);
 }
 
-TEST_F(UserFolders, ElseKeepsThemInTheUsersConfigFolder) {
+TEST_F(UserFoldersTest, ElseKeepsThemInTheUsersConfigFolder) {
     Files.ReadOnly.insert(Program.Path);
     const std::string underHome = Home.Path + "/.config/dravik_conf/dravik_conf.ini";
     const std::pair<std::optional<std::string>, std::string> cases[] = {
@@ -106,7 +106,7 @@ TEST_F(UserFolders, ElseKeepsThemInTheUsersConfigFolder) {
     EXPECT_EQ(ChooseSettingsFile(Beside), underHome);
 }
 
-TEST_F(UserFolders, CreatesTheUsersFolderSoThatTheFirstSaveSucceeds) {
+TEST_F(UserFoldersTest, CreatesTheUsersFolderSoThatTheFirstSaveSucceeds) {
     Files.ReadOnly.insert(Program.Path);
     TScopedVariable config("XDG_CONFIG_HOME", Home.File("config"));
     const std::string settings = ChooseSettingsFile(Beside);
@@ -119,7 +119,7 @@ TEST_F(UserFolders, CreatesTheUsersFolderSoThatTheFirstSaveSucceeds) {
     EXPECT_FALSE(std::filesystem::exists(Beside));
 }
 
-TEST_F(UserFolders, LogsInTheCurrentDirectoryOnlyWhenStartedFromATerminalThatMayWriteIt) {
+TEST_F(UserFoldersTest, LogsInTheCurrentDirectoryOnlyWhenStartedFromATerminalThatMayWriteIt) {
     const std::string cwd = std::filesystem::current_path();
     struct TCase {
         const char* Name;
@@ -151,7 +151,7 @@ TEST_F(UserFolders, LogsInTheCurrentDirectoryOnlyWhenStartedFromATerminalThatMay
     }
 }
 
-TEST_F(UserFolders, MakesEveryMissingFolderAndReportsAFileInTheWay) {
+TEST_F(UserFoldersTest, MakesEveryMissingFolderAndReportsAFileInTheWay) {
     EXPECT_TRUE(MakeFolders(Home.File("a/b/c"), UserFolderMode));
     EXPECT_TRUE(std::filesystem::is_directory(Home.File("a/b/c")));
     EXPECT_TRUE(MakeFolders(Home.File("a/b/c"), UserFolderMode)); // already there

@@ -35,7 +35,7 @@ size_t Count(const std::string& text, const std::string& part) {
     return count;
 }
 
-class ControllerProbe : public ::testing::Test {
+class ControllerProbeTest : public ::testing::Test {
 protected:
     TempDir Dir;
     std::map<int32_t, std::string> Map;
@@ -61,7 +61,7 @@ protected:
     }
 };
 
-TEST_F(ControllerProbe, FindsTheSimulatorNotTheSilentPeerAndReportsTheOthers) {
+TEST_F(ControllerProbeTest, FindsTheSimulatorNotTheSilentPeerAndReportsTheOthers) {
     Simulator sim;
     PseudoTerminal silent;
     PseudoTerminal busy;
@@ -97,7 +97,7 @@ TEST_F(ControllerProbe, FindsTheSimulatorNotTheSilentPeerAndReportsTheOthers) {
     EXPECT_FALSE(std::filesystem::exists(Dir.File("port8.log")));
 }
 
-TEST_F(ControllerProbe, ADeviceWithoutANumberIsProbedAsTheNextFreeOneFrom97) {
+TEST_F(ControllerProbeTest, ADeviceWithoutANumberIsProbedAsTheNextFreeOneFrom97) {
     Simulator sim;
     PseudoTerminal silent;
     Map = {{97, "/dev/ttyUSB7"}};
@@ -112,7 +112,7 @@ TEST_F(ControllerProbe, ADeviceWithoutANumberIsProbedAsTheNextFreeOneFrom97) {
     EXPECT_NE(Slurp(Dir.File("port99.log")).find("COM99"), std::string::npos);
 }
 
-TEST_F(ControllerProbe, StopsProbingOnceCancelled) {
+TEST_F(ControllerProbeTest, StopsProbingOnceCancelled) {
     PseudoTerminal first;
     PseudoTerminal second;
     Map = {{10, first.SlavePath()}, {11, second.SlavePath()}};

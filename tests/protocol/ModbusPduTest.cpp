@@ -28,13 +28,13 @@ struct CrcRow {
     uint16_t Expected; // as a number; on the wire low byte first
 };
 
-class CrcTable : public testing::TestWithParam<CrcRow> {};
+class CrcTableTest : public testing::TestWithParam<CrcRow> {};
 
-TEST_P(CrcTable, MatchesTheModbusChecksum) {
+TEST_P(CrcTableTest, MatchesTheModbusChecksum) {
     EXPECT_EQ(Crc(HexBytes(GetParam().Frame)), GetParam().Expected) << GetParam().Frame;
 }
 
-INSTANTIATE_TEST_SUITE_P(Frames, CrcTable,
+INSTANTIATE_TEST_SUITE_P(Frames, CrcTableTest,
                          testing::Values(CrcRow{"31 32 33 34 35 36 37 38 39", 0x4B37},
                                          CrcRow{"20 03 00 20 00 01", 0x7183},
                                          CrcRow{"20 03 02 00 05", 0x40C4},

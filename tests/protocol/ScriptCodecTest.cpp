@@ -124,16 +124,16 @@ struct FailureRow {
     const char* Inner; // UTF-8
 };
 
-class EncodeFailures : public testing::TestWithParam<FailureRow> {};
+class EncodeFailuresTest : public testing::TestWithParam<FailureRow> {};
 
-TEST_P(EncodeFailures, RaiseWithTheLineInTheFrame) {
+TEST_P(EncodeFailuresTest, RaiseWithTheLineInTheFrame) {
     const FailureRow& row = GetParam();
     EXPECT_EQ(EncodeFailure(row.Line),
               W("Ошибка загрузки скрипта \"") + row.Line + "\":\r\n" + W(row.Inner));
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Lines, EncodeFailures,
+    Lines, EncodeFailuresTest,
     testing::Values(FailureRow{"01 02 AA BB", "Требуется параметров: 4 (получено 3)"},
                     FailureRow{"01", "Требуется параметров: 2 (получено 0)"},
                     FailureRow{"01 FF", "Требуется параметров: 257 (получено 1)"},

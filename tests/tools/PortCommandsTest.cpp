@@ -108,7 +108,7 @@ std::string Final(const std::string& path) {
     return std::filesystem::canonical(path).string();
 }
 
-class PortCommands : public ::testing::Test {
+class PortCommandsTest : public ::testing::Test {
 protected:
     TempDir Dir;
     Simulator Answering;
@@ -126,7 +126,7 @@ protected:
     std::string HeldBy() const { return "sleep (pid " + std::to_string(Holder.Pid()) + ")"; }
 };
 
-TEST_F(PortCommands, PortsListsTheMappedLinesWithTheirNumbersAndStates) {
+TEST_F(PortCommandsTest, PortsListsTheMappedLinesWithTheirNumbersAndStates) {
     const CliRun table = Cli("ports --settings ports.ini");
     EXPECT_EQ(table.status, 0) << table.err;
     EXPECT_EQ(table.out.rfind("COM   DEVICE", 0), 0u) << table.out;
@@ -145,7 +145,7 @@ TEST_F(PortCommands, PortsListsTheMappedLinesWithTheirNumbersAndStates) {
                   Final(Busy.Link()) + " held " + HeldBy() + "\n");
 }
 
-TEST_F(PortCommands, ScanFindsTheSimulatorAndReportsTheOthers) {
+TEST_F(PortCommandsTest, ScanFindsTheSimulatorAndReportsTheOthers) {
     const CliRun scan = Cli("scan --settings ports.ini");
     EXPECT_EQ(scan.status, 0) << scan.err;
     EXPECT_EQ(scan.out, "COM5  " + Final(Answering.Link()) + "\n");
@@ -164,7 +164,7 @@ TEST_F(PortCommands, ScanFindsTheSimulatorAndReportsTheOthers) {
               "5 True True\n6 True False\n7 True False\n8 False False\n");
 }
 
-TEST_F(PortCommands, ScanGivesStatusOneWhenNoControllerAnswers) {
+TEST_F(PortCommandsTest, ScanGivesStatusOneWhenNoControllerAnswers) {
     std::ofstream("silent.ini") << "[ports]\r\ncom6=" << Silent.Link() << "\r\n";
     const CliRun scan = Cli("scan --settings silent.ini");
     EXPECT_EQ(scan.status, 1);
@@ -172,7 +172,7 @@ TEST_F(PortCommands, ScanGivesStatusOneWhenNoControllerAnswers) {
     EXPECT_NE(scan.err.find("no controller answered\n"), std::string::npos) << scan.err;
 }
 
-TEST_F(PortCommands, UsageErrorsGiveStatusTwo) {
+TEST_F(PortCommandsTest, UsageErrorsGiveStatusTwo) {
     for (const char* arguments : {"ports --bogus", "scan extra", "scan --settings"}) {
         SCOPED_TRACE(arguments);
         const CliRun run = Cli(arguments);
@@ -183,7 +183,7 @@ TEST_F(PortCommands, UsageErrorsGiveStatusTwo) {
     EXPECT_NE(Cli("scan --bogus --help").out.find("dravik_cli scan [--json]"), std::string::npos);
 }
 
-TEST_F(PortCommands, ASignalStopsTheScanInOrder) {
+TEST_F(PortCommandsTest, ASignalStopsTheScanInOrder) {
     std::ofstream("silent.ini") << "[ports]\r\ncom6=" << Silent.Link()
                                 << "\r\ncom7=" << Answering.Link() << "\r\n";
     const pid_t cli = StartCli({"scan", "--settings", "silent.ini"});

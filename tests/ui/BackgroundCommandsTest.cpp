@@ -20,7 +20,7 @@ const QString WriteCancelled =
     QStringLiteral("Прервано.\nКонтроллер может теперь хранить часть новой конфигурации. "
                    "Чтение из контроллера покажет, что он хранит.");
 
-class BackgroundCommands : public WindowTest {
+class BackgroundCommandsTest : public WindowTest {
 protected:
     void MapComOne(const std::string& device) {
         std::ofstream(Settings) << "[ports]\r\ncom1=" << device << "\r\n";
@@ -46,7 +46,7 @@ protected:
     QStringList Steps;
 };
 
-TEST_F(BackgroundCommands, TheEventLoopRunsOnDuringAWriteAndASilentRead) {
+TEST_F(BackgroundCommandsTest, TheEventLoopRunsOnDuringAWriteAndASilentRead) {
     Simulator paced({"--pace"});
     Simulator silent({"--fault", "silent"});
     for (const auto& [simulator, command] :
@@ -68,7 +68,7 @@ TEST_F(BackgroundCommands, TheEventLoopRunsOnDuringAWriteAndASilentRead) {
     }
 }
 
-TEST_F(BackgroundCommands, ShowsTheStepsInTheUsersTermsInOrder) {
+TEST_F(BackgroundCommandsTest, ShowsTheStepsInTheUsersTermsInOrder) {
     Simulator dropping({"--fault", "drop=2"});
     MapComOne(dropping.Link());
     Press(Window->acIcRead);
@@ -82,7 +82,7 @@ TEST_F(BackgroundCommands, ShowsTheStepsInTheUsersTermsInOrder) {
     EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
 }
 
-TEST_F(BackgroundCommands, TheAbortButtonAndTheBusyBarExistOnlyWhileACommandRuns) {
+TEST_F(BackgroundCommandsTest, TheAbortButtonAndTheBusyBarExistOnlyWhileACommandRuns) {
     Simulator silent({"--fault", "silent"});
     MapComOne(silent.Link());
     EXPECT_EQ(AbortButton(), nullptr);
@@ -102,7 +102,7 @@ TEST_F(BackgroundCommands, TheAbortButtonAndTheBusyBarExistOnlyWhileACommandRuns
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(BackgroundCommands, EscCancelsASilentReadAndAWriteWhichSaysWhatTheControllerMayHold) {
+TEST_F(BackgroundCommandsTest, EscCancelsASilentReadAndAWriteWhichSaysWhatTheControllerMayHold) {
     Simulator silent({"--fault", "silent"});
     Simulator paced({"--pace"});
     const struct {
@@ -126,7 +126,7 @@ TEST_F(BackgroundCommands, EscCancelsASilentReadAndAWriteWhichSaysWhatTheControl
     }
 }
 
-TEST_F(BackgroundCommands, ClosingDuringACommandCancelsItAndClosesOnceThePortIsFree) {
+TEST_F(BackgroundCommandsTest, ClosingDuringACommandCancelsItAndClosesOnceThePortIsFree) {
     Simulator silent({"--fault", "silent"});
     MapComOne(silent.Link());
     StartAndWaitForAStep(Window->acIcRead);
@@ -138,7 +138,7 @@ TEST_F(BackgroundCommands, ClosingDuringACommandCancelsItAndClosesOnceThePortIsF
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(BackgroundCommands, TheCaptionBarShowsThePortItsDeviceAndTheLastResultWithItsTime) {
+TEST_F(BackgroundCommandsTest, TheCaptionBarShowsThePortItsDeviceAndTheLastResultWithItsTime) {
     Simulator simulator;
     MapComOne(simulator.Link());
     Window->SaveDialog1 = [this](QWidget*) {

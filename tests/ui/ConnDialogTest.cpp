@@ -23,7 +23,7 @@ namespace {
 
 using ui::TfmConn;
 
-class ConnDialog : public WindowTest {
+class ConnDialogTest : public WindowTest {
 protected:
     // Runs the connection command while user acts on its dialog as a person would.
     void RunDialog(const std::function<void(TfmConn&)>& user) {
@@ -81,7 +81,7 @@ protected:
     static constexpr int SearchDeadlineMs = 60000;
 };
 
-TEST_F(ConnDialog, OpensWithTheCurrentPortAndItsFixedSize) {
+TEST_F(ConnDialogTest, OpensWithTheCurrentPortAndItsFixedSize) {
     RunDialog([this](TfmConn& dialog) {
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Настройки подключения"));
         EXPECT_EQ(dialog.size(), QSize(520, 348));
@@ -99,7 +99,7 @@ TEST_F(ConnDialog, OpensWithTheCurrentPortAndItsFixedSize) {
     });
 }
 
-TEST_F(ConnDialog, DisablesOkWhileTheEditHoldsNoNumber) {
+TEST_F(ConnDialogTest, DisablesOkWhileTheEditHoldsNoNumber) {
     RunDialog([](TfmConn& dialog) {
         Type(dialog, QString());
         EXPECT_FALSE(dialog.btnOk->isEnabled());
@@ -116,7 +116,7 @@ TEST_F(ConnDialog, DisablesOkWhileTheEditHoldsNoNumber) {
     EXPECT_FALSE(SettingsWritten());
 }
 
-TEST_F(ConnDialog, CancelAfterAChangeLeavesPortAndSettingsAlone) {
+TEST_F(ConnDialogTest, CancelAfterAChangeLeavesPortAndSettingsAlone) {
     RunDialog([](TfmConn& dialog) {
         Type(dialog, QStringLiteral("7"));
         QTest::mouseClick(dialog.Button2, Qt::LeftButton);
@@ -126,7 +126,7 @@ TEST_F(ConnDialog, CancelAfterAChangeLeavesPortAndSettingsAlone) {
     EXPECT_TRUE(Failures.Texts.isEmpty());
 }
 
-TEST_F(ConnDialog, StoresTheLowEightBitsOfTheNumberAndWritesTheSettings) {
+TEST_F(ConnDialogTest, StoresTheLowEightBitsOfTheNumberAndWritesTheSettings) {
     const struct {
         const char* typed;
         uint8_t port;
@@ -142,7 +142,7 @@ TEST_F(ConnDialog, StoresTheLowEightBitsOfTheNumberAndWritesTheSettings) {
     EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
 }
 
-TEST_F(ConnDialog, ConfirmingFreesAChannelLeftOpen) {
+TEST_F(ConnDialogTest, ConfirmingFreesAChannelLeftOpen) {
     PseudoTerminal line;
     Window->Terminal->Resolver = FixedDevice(line.SlavePath());
     Window->Terminal->Connect();
@@ -152,7 +152,7 @@ TEST_F(ConnDialog, ConfirmingFreesAChannelLeftOpen) {
     EXPECT_EQ(LoadPortSetting(Settings), 1);
 }
 
-TEST_F(ConnDialog, StepsTheNumberWithTheArrowKeys) {
+TEST_F(ConnDialogTest, StepsTheNumberWithTheArrowKeys) {
     RunDialog([](TfmConn& dialog) {
         QTest::keyClick(dialog.eComPort, Qt::Key_Up);
         QTest::keyClick(dialog.eComPort, Qt::Key_Up);
@@ -166,7 +166,7 @@ TEST_F(ConnDialog, StepsTheNumberWithTheArrowKeys) {
     EXPECT_EQ(Window->Terminal->Port, 255);
 }
 
-TEST_F(ConnDialog, NamesTheDeviceOfTheNumberAndItsState) {
+TEST_F(ConnDialogTest, NamesTheDeviceOfTheNumberAndItsState) {
     const std::string present = Dir.File("adapter");
     const std::string missing = Dir.File("unplugged");
     std::ofstream(present) << "";
@@ -189,7 +189,7 @@ TEST_F(ConnDialog, NamesTheDeviceOfTheNumberAndItsState) {
     });
 }
 
-TEST_F(ConnDialog, ReportsASettingsFileThatCannotBeWrittenAndKeepsTheNewPort) {
+TEST_F(ConnDialogTest, ReportsASettingsFileThatCannotBeWrittenAndKeepsTheNewPort) {
     const std::string unwritable = Dir.File("no/such/folder/dravik_conf.ini");
     Window = std::make_unique<ui::TfmMain>(unwritable);
     Window->show();
@@ -204,7 +204,7 @@ TEST_F(ConnDialog, ReportsASettingsFileThatCannotBeWrittenAndKeepsTheNewPort) {
             QStringLiteral("Unable to write to %1.").arg(QString::fromStdString(unwritable))});
 }
 
-TEST_F(ConnDialog, ListsTheLinesAndFindsTheControllerInTheBackground) {
+TEST_F(ConnDialogTest, ListsTheLinesAndFindsTheControllerInTheBackground) {
     Simulator answering;
     Simulator silent({"--fault", "silent"});
     Simulator busy({"--fault", "silent"});
@@ -244,7 +244,7 @@ TEST_F(ConnDialog, ListsTheLinesAndFindsTheControllerInTheBackground) {
     EXPECT_TRUE(std::filesystem::exists(Dir.File("port5.log"))) << "the probe logs its block";
 }
 
-TEST_F(ConnDialog, StopsTheSearchWhenAsked) {
+TEST_F(ConnDialogTest, StopsTheSearchWhenAsked) {
     Simulator first({"--fault", "silent"});
     Simulator second({"--fault", "silent"});
     std::ofstream(Settings) << "[ports]\r\ncom6=" << first.Link() << "\r\ncom7=" << second.Link()
@@ -260,7 +260,7 @@ TEST_F(ConnDialog, StopsTheSearchWhenAsked) {
     EXPECT_FALSE(std::filesystem::exists(Dir.File("port7.log"))) << "the last line was not probed";
 }
 
-TEST_F(ConnDialog, OffersADeviceWithoutANumberTheFirstFreeOneFrom97) {
+TEST_F(ConnDialogTest, OffersADeviceWithoutANumberTheFirstFreeOneFrom97) {
     std::ofstream(Settings) << "[ports]\r\ncom97=/dev/ttyXR0\r\n";
     TSerialPort adapter;
     adapter.Device = "/dev/ttyXR1";

@@ -12,7 +12,7 @@
 namespace dravik::test {
 namespace {
 
-class ControllerCommands : public WindowTest {
+class ControllerCommandsTest : public WindowTest {
 protected:
     // Points COM1 at the device through the settings file's port map, as a user would.
     void MapComOne(const std::string& device) {
@@ -45,7 +45,7 @@ protected:
     static constexpr int ThresholdRegister = 36; // two per tank from here
 };
 
-TEST_F(ControllerCommands, ReadFromTheSimulatorFillsSixteenRowsAndTheScript) {
+TEST_F(ControllerCommandsTest, ReadFromTheSimulatorFillsSixteenRowsAndTheScript) {
     Simulator simulator;
     ReadFrom(simulator);
     for (int row = 0; row < 16; ++row) {
@@ -59,7 +59,7 @@ TEST_F(ControllerCommands, ReadFromTheSimulatorFillsSixteenRowsAndTheScript) {
     EXPECT_EQ(ViewContent(), HeldBy(simulator));
 }
 
-TEST_F(ControllerCommands, WriteStoresACellStillBeingEditedAndSendsIt) {
+TEST_F(ControllerCommandsTest, WriteStoresACellStillBeingEditedAndSendsIt) {
     Simulator simulator;
     ReadFrom(simulator);
     ASSERT_NE(TypeInto(1, ui::TankTableModel::ColHmin, QStringLiteral("33")), nullptr);
@@ -73,7 +73,7 @@ TEST_F(ControllerCommands, WriteStoresACellStillBeingEditedAndSendsIt) {
     EXPECT_TRUE(Window->acIcWrite->isEnabled());
 }
 
-TEST_F(ControllerCommands, WriteRefusedByValidationLeavesTheViewAsItWas) {
+TEST_F(ControllerCommandsTest, WriteRefusedByValidationLeavesTheViewAsItWas) {
     Simulator simulator;
     ReadFrom(simulator);
     const std::map<int, uint16_t> before = simulator.State();
@@ -96,7 +96,7 @@ TEST_F(ControllerCommands, WriteRefusedByValidationLeavesTheViewAsItWas) {
     EXPECT_TRUE(Window->acIcWrite->isEnabled());
 }
 
-TEST_F(ControllerCommands, WriteThatTheControllerDoesNotKeepShowsTheDifference) {
+TEST_F(ControllerCommandsTest, WriteThatTheControllerDoesNotKeepShowsTheDifference) {
     Simulator simulator({"--fault", "stuck=39"}); // tank 2's alarm level stays 85
     ReadFrom(simulator);
     Window->dsTank->setData(Window->dsTank->index(1, ui::TankTableModel::ColHhigh), 86);
@@ -108,7 +108,7 @@ TEST_F(ControllerCommands, WriteThatTheControllerDoesNotKeepShowsTheDifference) 
     EXPECT_TRUE(Window->acIcWrite->isEnabled());
 }
 
-TEST_F(ControllerCommands, ReadFromASilentControllerEmptiesTheViewAndShowsTheTimeout) {
+TEST_F(ControllerCommandsTest, ReadFromASilentControllerEmptiesTheViewAndShowsTheTimeout) {
     Simulator silent({"--fault", "silent"});
     MapComOne(silent.Link());
     Show(Sample());
@@ -123,7 +123,7 @@ TEST_F(ControllerCommands, ReadFromASilentControllerEmptiesTheViewAndShowsTheTim
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(ControllerCommands, ShowsWhyThePortDoesNotOpenAndGoesOn) {
+TEST_F(ControllerCommandsTest, ShowsWhyThePortDoesNotOpenAndGoesOn) {
     MapComOne(Dir.File("unplugged"));
     Press(Window->acIcRead);
     ASSERT_TRUE(WaitForCommand());
@@ -134,7 +134,8 @@ TEST_F(ControllerCommands, ShowsWhyThePortDoesNotOpenAndGoesOn) {
     EXPECT_FALSE(Window->acIcWrite->isEnabled());
 }
 
-TEST_F(ControllerCommands, RunWithTheBusyCursorTheViewClosedAndOnlyTheConnectionCommandEnabled) {
+TEST_F(ControllerCommandsTest,
+       RunWithTheBusyCursorTheViewClosedAndOnlyTheConnectionCommandEnabled) {
     Simulator silent({"--fault", "silent"});
     MapComOne(silent.Link());
     Show(Sample());

@@ -19,7 +19,7 @@
 namespace dravik::test {
 namespace {
 
-class FileCommands : public WindowTest {
+class FileCommandsTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
@@ -38,7 +38,7 @@ protected:
     QString Chosen;
 };
 
-TEST_F(FileCommands, LoadShowsWhatSaveWroteWithDisabledTanksZeroed) {
+TEST_F(FileCommandsTest, LoadShowsWhatSaveWroteWithDisabledTanksZeroed) {
     const TTerminalConfig sample = Sample();
     Show(sample);
     Choose(Dir.File("tanks.cfg"));
@@ -58,7 +58,7 @@ TEST_F(FileCommands, LoadShowsWhatSaveWroteWithDisabledTanksZeroed) {
     EXPECT_EQ(ViewContent(), expected);
 }
 
-TEST_F(FileCommands, SaveRightAfterStartWritesSixteenDisabledTanksAndTheScriptText) {
+TEST_F(FileCommandsTest, SaveRightAfterStartWritesSixteenDisabledTanksAndTheScriptText) {
     Window->mScript->setPlainText(QStringLiteral(" 00"));
     Choose(Dir.File("fresh.cfg"));
     Press(Window->acWriteToFile);
@@ -72,7 +72,7 @@ TEST_F(FileCommands, SaveRightAfterStartWritesSixteenDisabledTanksAndTheScriptTe
 }
 
 // Every byte a script line can hold in a file comes back from the window unchanged.
-TEST_F(FileCommands, LoadAndSaveWithoutEditsKeepEveryByteOfTheScriptLines) {
+TEST_F(FileCommandsTest, LoadAndSaveWithoutEditsKeepEveryByteOfTheScriptLines) {
     TTerminalConfig config = Sample();
     config.Tanks[9] = {}; // a load zeroes a disabled tank
     std::string low;
@@ -92,7 +92,7 @@ TEST_F(FileCommands, LoadAndSaveWithoutEditsKeepEveryByteOfTheScriptLines) {
     EXPECT_EQ(ReadBytes(Dir.File("again.cfg")), written);
 }
 
-TEST_F(FileCommands, AScriptTextEndingInALineBreakSavesNoEmptyLine) {
+TEST_F(FileCommandsTest, AScriptTextEndingInALineBreakSavesNoEmptyLine) {
     const struct {
         QString text;
         std::vector<std::string> lines;
@@ -111,7 +111,7 @@ TEST_F(FileCommands, AScriptTextEndingInALineBreakSavesNoEmptyLine) {
     }
 }
 
-TEST_F(FileCommands, CancelledDialogsChangeNothingAndShowNothing) {
+TEST_F(FileCommandsTest, CancelledDialogsChangeNothingAndShowNothing) {
     Show(Sample());
     Choose("");
     Press(Window->acWriteToFile);
@@ -120,7 +120,7 @@ TEST_F(FileCommands, CancelledDialogsChangeNothingAndShowNothing) {
     EXPECT_EQ(ViewContent(), Sample());
 }
 
-TEST_F(FileCommands, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
+TEST_F(FileCommandsTest, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
     const std::string broken = Dir.File("broken.cfg");
     std::ofstream(broken) << "not xml";
     const std::string fifo = Dir.File("fifo.cfg");
@@ -148,7 +148,7 @@ TEST_F(FileCommands, LoadOfAMissingOrBrokenFileLeavesTheWindowUnchanged) {
     }
 }
 
-TEST_F(FileCommands, FailedSaveLeavesTheViewAndRecordsItsContent) {
+TEST_F(FileCommandsTest, FailedSaveLeavesTheViewAndRecordsItsContent) {
     Show(Sample());
     Choose(Dir.File("no/such/folder/x.cfg"));
     Press(Window->acWriteToFile);
@@ -158,7 +158,7 @@ TEST_F(FileCommands, FailedSaveLeavesTheViewAndRecordsItsContent) {
 }
 
 // The real dialogs: one filter, the default suffix, a name that does not exist accepted.
-TEST_F(FileCommands, OpenDialogTakesANameThatDoesNotExistAndAddsTheSuffix) {
+TEST_F(FileCommandsTest, OpenDialogTakesANameThatDoesNotExistAndAddsTheSuffix) {
     QString filter;
     QString suffix;
     bool asksBeforeReplacing = true;
@@ -181,7 +181,7 @@ TEST_F(FileCommands, OpenDialogTakesANameThatDoesNotExistAndAddsTheSuffix) {
     EXPECT_FALSE(asksBeforeReplacing);
 }
 
-TEST_F(FileCommands, SaveDialogReplacesAnExistingFileWithoutAsking) {
+TEST_F(FileCommandsTest, SaveDialogReplacesAnExistingFileWithoutAsking) {
     std::ofstream(Dir.File("old.cfg")) << "old";
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());

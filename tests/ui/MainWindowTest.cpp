@@ -13,7 +13,7 @@ namespace {
 
 using ui::TankTableModel;
 
-class MainWindow : public WindowTest {
+class MainWindowTest : public WindowTest {
 protected:
     void ChooseSection(int node) {
         QTreeWidget* tree = Window->tvConfig;
@@ -22,7 +22,7 @@ protected:
     }
 };
 
-TEST_F(MainWindow, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
+TEST_F(MainWindowTest, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("dravik-conf v0.1[*]"));
     EXPECT_FALSE(Window->isWindowModified());
     EXPECT_EQ(Window->size(), QSize(516, 429));
@@ -39,7 +39,7 @@ TEST_F(MainWindow, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
     EXPECT_TRUE(Failures.Texts.isEmpty());
 }
 
-TEST_F(MainWindow, OffersTheFiveCommandsInTheToolbarInOrder) {
+TEST_F(MainWindowTest, OffersTheFiveCommandsInTheToolbarInOrder) {
     const QList<QAction*> actions = Window->ToolBar1->actions();
     ASSERT_EQ(actions.size(), 7);
     EXPECT_EQ(actions[0], Window->acLoadFromFile);
@@ -63,7 +63,7 @@ TEST_F(MainWindow, OffersTheFiveCommandsInTheToolbarInOrder) {
     EXPECT_EQ(Window->acWriteToFile->shortcut(), QKeySequence(QKeySequence::Save));
 }
 
-TEST_F(MainWindow, SwitchesPagesByTheSectionTree) {
+TEST_F(MainWindowTest, SwitchesPagesByTheSectionTree) {
     ChooseSection(1);
     EXPECT_EQ(Window->pcConfig->currentWidget(), Window->tsScript);
     EXPECT_EQ(Window->lblConfigCaption->text(), QStringLiteral("Схема"));
@@ -72,7 +72,7 @@ TEST_F(MainWindow, SwitchesPagesByTheSectionTree) {
     EXPECT_EQ(Window->lblConfigCaption->text(), QStringLiteral("Резервуары"));
 }
 
-TEST_F(MainWindow, ShowsTheTankGridsColumnsAsTitledWithoutRowIndicator) {
+TEST_F(MainWindowTest, ShowsTheTankGridsColumnsAsTitledWithoutRowIndicator) {
     QHeaderView* header = Window->DBGridEh1->horizontalHeader();
     const int widths[] = {20, 20, 100, 100, 100};
     for (int column = 0; column < TankTableModel::ColumnCount; ++column) {
@@ -81,7 +81,7 @@ TEST_F(MainWindow, ShowsTheTankGridsColumnsAsTitledWithoutRowIndicator) {
     EXPECT_FALSE(Window->DBGridEh1->verticalHeader()->isVisible());
 }
 
-TEST_F(MainWindow, ShowsTheRecordWithRowsNumberedOneToSixteenAndEnablesWrite) {
+TEST_F(MainWindowTest, ShowsTheRecordWithRowsNumberedOneToSixteenAndEnablesWrite) {
     Show(Sample());
     ASSERT_EQ(Window->dsTank->rowCount(), 16);
     for (int row = 0; row < 16; ++row) {
@@ -93,7 +93,7 @@ TEST_F(MainWindow, ShowsTheRecordWithRowsNumberedOneToSixteenAndEnablesWrite) {
     EXPECT_TRUE(Window->acIcWrite->isEnabled());
 }
 
-TEST_F(MainWindow, CopiesAnEmptyViewAsSixteenDisabledTanksAndTheScriptText) {
+TEST_F(MainWindowTest, CopiesAnEmptyViewAsSixteenDisabledTanksAndTheScriptText) {
     Window->mScript->setPlainText(QStringLiteral(" 01\n\n; ё"));
     Window->ViewToConfig();
     TTerminalConfig expected;
@@ -101,7 +101,7 @@ TEST_F(MainWindow, CopiesAnEmptyViewAsSixteenDisabledTanksAndTheScriptText) {
     EXPECT_EQ(*Window->Config, expected);
 }
 
-TEST_F(MainWindow, CopiesTheViewBackIntoTheRecordUnchanged) {
+TEST_F(MainWindowTest, CopiesTheViewBackIntoTheRecordUnchanged) {
     const TTerminalConfig sample = Sample();
     Show(sample);
     Window->Config->Clear();
@@ -109,14 +109,14 @@ TEST_F(MainWindow, CopiesTheViewBackIntoTheRecordUnchanged) {
     EXPECT_EQ(*Window->Config, sample);
 }
 
-TEST_F(MainWindow, TakesScriptCharactersOutsideTheCodePageAsQuestionMarks) {
+TEST_F(MainWindowTest, TakesScriptCharactersOutsideTheCodePageAsQuestionMarks) {
     Window->mScript->setPlainText(QStringLiteral("; Схема ✓ №"));
     Window->ViewToConfig();
     ASSERT_EQ(Window->Config->Script.Count(), 1);
     EXPECT_EQ(Window->Config->Script[0], W("; Схема ? №"));
 }
 
-TEST_F(MainWindow, ReadsAnEmptiedCellAsZeroAndAnUntickedBoxAsDisabled) {
+TEST_F(MainWindowTest, ReadsAnEmptiedCellAsZeroAndAnUntickedBoxAsDisabled) {
     Show(Sample());
     QLineEdit* editor = TypeInto(0, TankTableModel::ColHmax, QString());
     ASSERT_NE(editor, nullptr);
@@ -128,7 +128,7 @@ TEST_F(MainWindow, ReadsAnEmptiedCellAsZeroAndAnUntickedBoxAsDisabled) {
     EXPECT_EQ(Window->Config->Tanks[1], (TTankRecord{0, 20, 60, 95}));
 }
 
-TEST_F(MainWindow, StoresACellStillBeingEditedBeforeCopying) {
+TEST_F(MainWindowTest, StoresACellStillBeingEditedBeforeCopying) {
     Show(Sample());
     ASSERT_NE(TypeInto(1, TankTableModel::ColHhigh, QStringLiteral("0x4A")), nullptr);
     EXPECT_EQ(Row(1).hhigh, 95); // not stored yet
@@ -137,7 +137,7 @@ TEST_F(MainWindow, StoresACellStillBeingEditedBeforeCopying) {
     EXPECT_EQ(Row(1).hhigh, 0x4A);
 }
 
-TEST_F(MainWindow, RefusesATypedNonNumberWithItsMessageAndKeepsTheValue) {
+TEST_F(MainWindowTest, RefusesATypedNonNumberWithItsMessageAndKeepsTheValue) {
     Show(Sample());
     QLineEdit* editor = TypeInto(0, TankTableModel::ColHmin, QStringLiteral("12abc"));
     ASSERT_NE(editor, nullptr);
@@ -147,7 +147,7 @@ TEST_F(MainWindow, RefusesATypedNonNumberWithItsMessageAndKeepsTheValue) {
     EXPECT_EQ(Row(0).hmin, 10);
 }
 
-TEST_F(MainWindow, AcceptsSignedAndHexadecimalNumbersTypedIntoCells) {
+TEST_F(MainWindowTest, AcceptsSignedAndHexadecimalNumbersTypedIntoCells) {
     Show(Sample());
     const struct {
         const char* typed;
@@ -165,7 +165,7 @@ TEST_F(MainWindow, AcceptsSignedAndHexadecimalNumbersTypedIntoCells) {
     EXPECT_TRUE(Failures.Texts.isEmpty());
 }
 
-TEST_F(MainWindow, LeavesTheIndexAndTheRowsOutOfTheUsersReach) {
+TEST_F(MainWindowTest, LeavesTheIndexAndTheRowsOutOfTheUsersReach) {
     Show(Sample());
     const QModelIndex number = Window->dsTank->index(3, TankTableModel::ColNpp);
     QTest::mouseClick(Window->DBGridEh1->viewport(), Qt::LeftButton, {},

@@ -17,7 +17,7 @@
 namespace dravik::test {
 namespace {
 
-class UnsavedChanges : public WindowTest {
+class UnsavedChangesTest : public WindowTest {
 protected:
     void SetUp() override {
         WindowTest::SetUp();
@@ -60,7 +60,7 @@ protected:
     std::string Other = Dir.File("other.cfg");
 };
 
-TEST_F(UnsavedChanges, TheCaptionMarksAnEditUntilASaveOrAWrite) {
+TEST_F(UnsavedChangesTest, TheCaptionMarksAnEditUntilASaveOrAWrite) {
     EXPECT_EQ(Window->windowTitle(), QStringLiteral("dravik-conf v0.1[*]"));
     Show(Sample()); // the window's own filling is no edit
     EXPECT_FALSE(Window->isWindowModified());
@@ -77,7 +77,7 @@ TEST_F(UnsavedChanges, TheCaptionMarksAnEditUntilASaveOrAWrite) {
     EXPECT_EQ(Questions, 0); // neither a save nor a write replaces the view
 }
 
-TEST_F(UnsavedChanges, ReadLoadAndCloseAskAndFollowEachAnswer) {
+TEST_F(UnsavedChangesTest, ReadLoadAndCloseAskAndFollowEachAnswer) {
     enum Action { Read, Load, Close };
     for (const Action action : {Read, Load, Close}) {
         for (const QMessageBox::StandardButton answer :
@@ -124,7 +124,7 @@ TEST_F(UnsavedChanges, ReadLoadAndCloseAskAndFollowEachAnswer) {
     }
 }
 
-TEST_F(UnsavedChanges, TheQuestionOffersQtsSaveDiscardAndCancelInRussian) {
+TEST_F(UnsavedChangesTest, TheQuestionOffersQtsSaveDiscardAndCancelInRussian) {
     QString text;
     QStringList buttons;
     QTimer::singleShot(0, [&] {
