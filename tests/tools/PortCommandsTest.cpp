@@ -116,7 +116,7 @@ protected:
     Simulator Busy{{"--fault", "silent"}};
     HoldingProcess Holder{Busy.Link()};
 
-    PortCommands() {
+    PortCommandsTest() {
         std::ofstream("not-a-line") << "";
         std::ofstream("ports.ini")
             << "[ports]\r\ncom5=" << Answering.Link() << "\r\ncom6=" << Silent.Link()
