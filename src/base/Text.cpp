@@ -89,8 +89,8 @@ constexpr std::string_view IntegerConversions = "diouxXc";
 
 // One conversion of a template: "%", flags, width, precision and the conversion letter.
 struct TConversion {
-    std::string_view Spec; // the whole conversion as written
-    char Letter = 0;       // 0 when the template ends inside the conversion
+    std::string_view Written; // the whole conversion as written
+    char Letter = 0;          // 0 when the template ends inside the conversion
 };
 
 TConversion ReadConversion(std::string_view pattern, size_t at) {
@@ -111,28 +111,28 @@ TConversion ReadConversion(std::string_view pattern, size_t at) {
 // Formats one conversion with one argument of the matching kind; the types passed to snprintf
 // always agree with the letter, whatever the template says.
 std::string FormatOne(const TConversion& c, const TFormatArgument& argument) {
-    const std::string prefix(c.Spec.substr(0, c.Spec.size() - 1));
+    const std::string prefix(c.Written.substr(0, c.Written.size() - 1));
     char buffer[64];
     if (c.Letter == 's') {
-        const std::string spec = prefix + 's';
-        const int size = std::snprintf(nullptr, 0, spec.c_str(), argument.Text);
+        const std::string single = prefix + 's';
+        const int size = std::snprintf(nullptr, 0, single.c_str(), argument.Text);
         std::string out(static_cast<size_t>(size > 0 ? size : 0) + 1, '\0');
-        std::snprintf(out.data(), out.size(), spec.c_str(), argument.Text);
+        std::snprintf(out.data(), out.size(), single.c_str(), argument.Text);
         out.resize(out.size() - 1);
         return out;
     }
     if (c.Letter == 'd' || c.Letter == 'i') {
-        const std::string spec = prefix + "lld";
-        std::snprintf(buffer, sizeof buffer, spec.c_str(),
+        const std::string single = prefix + "lld";
+        std::snprintf(buffer, sizeof buffer, single.c_str(),
                       static_cast<long long>(argument.Integer));
     } else if (c.Letter == 'c') {
-        const std::string spec = prefix + 'c';
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), static_cast<int>(argument.Integer));
+        const std::string single = prefix + 'c';
+        std::snprintf(buffer, sizeof buffer, single.c_str(), static_cast<int>(argument.Integer));
     } else {
         // An unsigned rendering shows the argument's own width, as printf shows an int.
-        const std::string spec = prefix + "ll" + c.Letter;
+        const std::string single = prefix + "ll" + c.Letter;
         const auto value = static_cast<unsigned long long>(static_cast<unsigned>(argument.Integer));
-        std::snprintf(buffer, sizeof buffer, spec.c_str(), value);
+        std::snprintf(buffer, sizeof buffer, single.c_str(), value);
     }
     return buffer;
 }
@@ -175,13 +175,13 @@ std::string FormatArguments(std::string_view pattern, std::span<const TFormatArg
             continue;
         }
         const TConversion c = ReadConversion(pattern, i);
-        i += c.Spec.size() - 1;
-        if (c.Letter == '%' && c.Spec.size() == 2) {
+        i += c.Written.size() - 1;
+        if (c.Letter == '%' && c.Written.size() == 2) {
             out += '%';
         } else if (next < arguments.size() && Matches(c.Letter, arguments[next])) {
             out += FormatOne(c, arguments[next++]);
         } else {
-            out += c.Spec;
+            out += c.Written;
         }
     }
     return out;
