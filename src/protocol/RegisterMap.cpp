@@ -10,11 +10,14 @@ constexpr int32_t LevelLow = 1;
 constexpr int32_t LevelHigh = 99;
 constexpr int32_t ByteHigh = 255;
 
-void CheckRange(int32_t value, int32_t low, int32_t high) {
-    if (value < low || value > high) {
-        Raise(Format(Cp1251("%d не в диапазоне %d..%d"), value, low, high));
-    }
-}
+// The rule a field's value must meet: within low..high. Wide enough for a bound one above any
+// value; a rule is looked at only once those before it held, so its bounds then fit an int32_t.
+struct TRule {
+    TTankField Field;
+    int64_t Value;
+    int64_t Low;
+    int64_t High;
+};
 
 uint16_t Pack(int32_t high, int32_t low) {
     return static_cast<uint16_t>(high << 8 | low);
@@ -32,22 +35,33 @@ uint16_t TankMask(const TTerminalConfig& config) {
     return mask;
 }
 
-void CheckTank(int index, const TTankRecord& tank) {
-    try {
-        if (tank.active != 0) {
-            CheckRange(tank.hmin, LevelLow, LevelHigh);
-            CheckRange(tank.hmax, LevelLow, LevelHigh);
-            CheckRange(tank.hhigh, LevelLow, LevelHigh);
-            CheckRange(tank.hmax, tank.hmin + 1, LevelHigh);
-            CheckRange(tank.hhigh, tank.hmax + 1, LevelHigh);
-        } else {
-            // Not validated, but a value beyond one byte would spill into its neighbour.
-            CheckRange(tank.hmin, 0, ByteHigh);
-            CheckRange(tank.hmax, 0, ByteHigh);
-            CheckRange(tank.hhigh, 0, ByteHigh);
+std::optional<TTankProblem> TankProblem(int index, const TTankRecord& tank) {
+    using enum TTankField;
+    // Not validated when disabled, but a value beyond one byte would spill into its neighbour.
+    const std::vector<TRule> rules =
+        tank.active != 0
+            ? std::vector<TRule>{{Hmin, tank.hmin, LevelLow, LevelHigh},
+                                 {Hmax, tank.hmax, LevelLow, LevelHigh},
+                                 {Hhigh, tank.hhigh, LevelLow, LevelHigh},
+                                 {Hmax, tank.hmax, int64_t{tank.hmin} + 1, LevelHigh},
+                                 {Hhigh, tank.hhigh, int64_t{tank.hmax} + 1, LevelHigh}}
+            : std::vector<TRule>{{Hmin, tank.hmin, 0, ByteHigh},
+                                 {Hmax, tank.hmax, 0, ByteHigh},
+                                 {Hhigh, tank.hhigh, 0, ByteHigh}};
+    for (const TRule& rule : rules) {
+        if (rule.Value < rule.Low || rule.Value > rule.High) {
+            return TTankProblem{
+                rule.Field, Format(Cp1251("Резервуар %d:\r\n%d не в диапазоне %d..%d"), index + 1,
+                                   static_cast<int32_t>(rule.Value), static_cast<int32_t>(rule.Low),
+                                   static_cast<int32_t>(rule.High))};
         }
-    } catch (const Exception& e) {
-        Raise(Format(Cp1251("Резервуар %d:\r\n%s"), index + 1, e.message().c_str()));
+    }
+    return std::nullopt;
+}
+
+void CheckTank(int index, const TTankRecord& tank) {
+    if (const std::optional<TTankProblem> problem = TankProblem(index, tank)) {
+        Raise(problem->Message);
     }
 }
 

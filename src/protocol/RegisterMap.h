@@ -4,6 +4,8 @@
 #include "protocol/ScriptCodec.h"
 
 #include <cstdint>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace dravik {
@@ -17,8 +19,18 @@ constexpr int32_t ScriptRegisterCount = ScriptAreaSize / 2;
 
 uint16_t TankMask(const TTerminalConfig& config);
 
-// Raises "Резервуар %d:\r\n..." when the tank's thresholds cannot be sent: an enabled tank needs
-// 1..99 with hmin < hmax < hhigh, a disabled one values that fit their register byte.
+enum class TTankField { Hmin, Hmax, Hhigh };
+
+// Why a tank's thresholds cannot be sent: the field the first failing rule is about and the
+// message "Резервуар %d:\r\n...". An enabled tank needs 1..99 with hmin < hmax < hhigh, a
+// disabled one values that fit their register byte.
+struct TTankProblem {
+    TTankField Field = TTankField::Hmin;
+    std::string Message;
+};
+std::optional<TTankProblem> TankProblem(int index, const TTankRecord& tank);
+
+// Raises the message of TankProblem, if there is one.
 void CheckTank(int index, const TTankRecord& tank);
 
 // The two registers of a tank: hmin and hmax, then hhigh and the midpoint.

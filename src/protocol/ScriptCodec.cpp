@@ -144,9 +144,10 @@ public:
     explicit TScriptEncoder(const TScriptProblemSink& report) : Report(report) {}
 
     // False once nothing more is to be said about the lines that follow.
-    bool Take(std::string_view line) {
+    bool Take(int index, std::string_view line) {
+        Index = index;
         if (Ended) {
-            Report(Framed(line, Cp1251("Строка после команды конца (00) не будет записана")));
+            Say(line, Cp1251("Строка после команды конца (00) не будет записана"));
             return false;
         }
         std::optional<TScriptLineBytes> command;
@@ -157,7 +158,7 @@ public:
             problem = e.message();
         }
         if (!command) {
-            Report(Framed(line, problem));
+            Say(line, problem);
             return true;
         }
         Ended = command->Bytes[0] == EndOpcode;
@@ -171,14 +172,15 @@ private:
     // The first command that does not fit is the one problem of the length; later commands are
     // still checked, no longer stored.
     void Store(std::string_view line, const TScriptLineBytes& command) {
+        Out.Needed += command.Count;
         if (TooLong) {
             return;
         }
         const int total = Out.Count + command.Count;
         if (total > ScriptMaxBytes) {
             TooLong = true;
-            Report(Framed(line, Format(Cp1251("Скрипт слишком длинный: %d байт (не более %d)"),
-                                       total, ScriptMaxBytes)));
+            Say(line, Format(Cp1251("Скрипт слишком длинный: %d байт (не более %d)"), total,
+                             ScriptMaxBytes));
             return;
         }
         for (int i = 0; i < command.Count; ++i) {
@@ -186,8 +188,13 @@ private:
         }
     }
 
+    void Say(std::string_view line, const std::string& problem) {
+        Report(Index, Framed(line, problem));
+    }
+
     const TScriptProblemSink& Report;
     TEncodedScript Out;
+    int Index = 0; // of the line being taken
     bool Ended = false;
     bool TooLong = false;
 };
@@ -203,14 +210,14 @@ void DecodeScript(const TScriptArea& bytes, TScriptLines& script) {
 }
 
 TEncodedScript EncodeScript(const TScriptLines& script) {
-    return EncodeScript(script, [](const std::string& message) { Raise(message); });
+    return EncodeScript(script, [](int, const std::string& message) { Raise(message); });
 }
 
 TEncodedScript EncodeScript(const TScriptLines& script, const TScriptProblemSink& report) {
     TScriptEncoder encoder(report);
     for (int i = 0; i < script.Count(); ++i) {
         const std::string_view line = TrimAndCutComment(script[i]);
-        if (!line.empty() && !encoder.Take(line)) {
+        if (!line.empty() && !encoder.Take(i, line)) {
             break;
         }
     }

@@ -20,6 +20,8 @@ using TScriptArea = std::array<uint8_t, ScriptAreaSize>;
 struct TEncodedScript {
     TScriptArea Bytes{};
     int Count = 0;
+    int Needed =
+        0; // the bytes its commands take, stored or not: above ScriptMaxBytes when too long
 };
 
 struct TScriptLineBytes {
@@ -35,8 +37,9 @@ void DecodeScript(const TScriptArea& bytes, TScriptLines& script);
 // offending line; a script that the encoder accepts always fits the controller.
 TEncodedScript EncodeScript(const TScriptLines& script);
 
-// Takes one problem of a script, as its message "Ошибка загрузки скрипта ...".
-using TScriptProblemSink = std::function<void(const std::string& message)>;
+// Takes one problem of a script: the index of the line it concerns and its message "Ошибка
+// загрузки скрипта ...".
+using TScriptProblemSink = std::function<void(int line, const std::string& message)>;
 
 // The same encoding in one pass, handing every problem to report instead of raising it, each
 // once and in line order: every line that is no command, the first line that makes the script

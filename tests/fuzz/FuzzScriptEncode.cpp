@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::vector<std::string> problems;
     const TEncodedScript listed =
-        EncodeScript(lines, [&](const std::string& message) { problems.push_back(message); });
+        EncodeScript(lines, [&](int, const std::string& message) { problems.push_back(message); });
     TEncodedScript encoded;
     try {
         encoded = EncodeScript(lines);

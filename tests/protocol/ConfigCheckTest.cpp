@@ -99,5 +99,53 @@ TEST(ConfigCheck, TanksComeFirstInIndexOrderThenTheScript) {
     EXPECT_EQ(CheckConfig(config).Count, 0);
 }
 
+// The window marks a problem where it lies: the field of the first rule a tank breaks, the line of
+// the script. Bounds one above the largest value do not overflow.
+TEST(ConfigCheck, ReviewPlacesEveryProblem) {
+    using enum TTankField;
+    struct Case {
+        TTankRecord Tank;
+        TTankField Field;
+    };
+    const Case cases[] = {
+        {{1, 0, 50, 90}, Hmin},        {{1, 10, 100, 90}, Hmax},
+        {{1, 10, 50, 0}, Hhigh},       {{1, 50, 50, 90}, Hmax},
+        {{1, 10, 90, 90}, Hhigh},      {{0, 10, 256, 0}, Hmax},
+        {{0, 0, 0, INT32_MIN}, Hhigh}, {{1, INT32_MAX, INT32_MAX, INT32_MAX}, Hmin},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Tank.hmin);
+        TTerminalConfig config;
+        config.Tanks[7] = c.Tank;
+        const TConfigReview review = ReviewConfig(config);
+        ASSERT_EQ(review.Problems.size(), 1u);
+        const TConfigProblem& problem = review.Problems.front();
+        EXPECT_EQ(problem.Place, TConfigProblem::Tank);
+        EXPECT_EQ(problem.Index, 7);
+        EXPECT_EQ(problem.Field, c.Field);
+        EXPECT_EQ(problem.Message, MessageOf([&] { CheckConfig(config); }));
+    }
+
+    TTerminalConfig config;
+    config.Script.Assign(std::vector<std::string>{"; scheme", "04 01 02", "", "zz", "00", "03"});
+    const TConfigReview review = ReviewConfig(config);
+    ASSERT_EQ(review.Problems.size(), 2u);
+    EXPECT_EQ(review.Problems[0].Place, TConfigProblem::ScriptLine);
+    EXPECT_EQ(review.Problems[0].Index, 3);
+    EXPECT_EQ(review.Problems[1].Index, 5);
+    EXPECT_EQ(review.ScriptBytes, 4);
+}
+
+TEST(ConfigCheck, ReviewCountsTheBytesOfAScriptTooLong) {
+    TTerminalConfig config;
+    for (int i = 0; i < 100; ++i) {
+        config.Script.Add("04 01 02");
+    }
+    const TConfigReview review = ReviewConfig(config);
+    EXPECT_EQ(review.ScriptBytes, 300);
+    ASSERT_EQ(review.Problems.size(), 1u);
+    EXPECT_EQ(review.Problems.front().Index, 66); // 67 lines make 201 bytes
+}
+
 } // namespace
 } // namespace dravik

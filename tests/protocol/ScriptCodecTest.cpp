@@ -189,7 +189,7 @@ TEST(EncodeScript, ReportsEveryProblemOnceInLineOrder) {
         lines.Add(line);
     }
     Strings problems;
-    EncodeScript(lines, [&](const std::string& message) { problems.push_back(message); });
+    EncodeScript(lines, [&](int, const std::string& message) { problems.push_back(message); });
     const auto framed = [](const char* line, const char* inner) {
         return W("Ошибка загрузки скрипта \"") + line + "\":\r\n" + W(inner);
     };
@@ -210,7 +210,7 @@ TEST(EncodeScript, ReportsTheLengthOnceHoweverManyLinesFollow) {
         lines.Add("04 01 02");
     }
     Strings problems;
-    EncodeScript(lines, [&](const std::string& message) { problems.push_back(message); });
+    EncodeScript(lines, [&](int, const std::string& message) { problems.push_back(message); });
     EXPECT_EQ(problems, Strings{W("Ошибка загрузки скрипта \"04 01 02\":\r\n"
                                   "Скрипт слишком длинный: 201 байт (не более 199)")});
 }
