@@ -25,15 +25,21 @@ void TControllerCommand::Run() {
         terminal.Resolver = Input.Resolver;
         terminal.Cancellation = &Cancellation;
         terminal.Progress = [this](const TTransferStep& step) { Report(step); };
-        if (Input.Kind == TCommandKind::Read) {
+        switch (Input.Kind) {
+        case TCommandKind::Read:
             terminal.ReadConfig(Input.Config);
-        } else {
+            break;
+        case TCommandKind::Write:
             terminal.WriteConfig(Input.Config);
+            break;
+        case TCommandKind::Compare:
+            Found = terminal.VerifyConfig(Input.Config);
+            break;
         }
     } catch (...) {
         Error = std::current_exception();
     }
-    // The queued call is what hands Config and Error over: it is posted after both were set.
+    // The queued call is what hands Config, Found and Error over: it is posted after both were set.
     QMetaObject::invokeMethod(
         this, [this] { Finish(); }, Qt::QueuedConnection);
 }

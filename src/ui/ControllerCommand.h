@@ -8,13 +8,16 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <QObject>
 
 namespace dravik::ui {
 
-enum class TCommandKind { Read, Write };
+// Compare reads what a write of the configuration would have sent and lists the differences.
+enum class TCommandKind { Read, Write, Compare };
 
 // What a command is given: the port as the window's terminal holds it and the configuration to
 // write (a read starts from it and gives it back filled in).
@@ -51,6 +54,8 @@ public:
     // failure, if any.
     const TTerminalConfig& Config() const { return Input.Config; }
     std::exception_ptr Failure() const { return Error; }
+    // Once a comparison has finished: what the controller holds otherwise than the configuration.
+    const std::vector<std::string>& Differences() const { return Found; }
 
 private:
     void Run();
@@ -61,6 +66,7 @@ private:
     THandlers Handlers;
     TCancellation Cancellation;
     std::exception_ptr Error;
+    std::vector<std::string> Found;
     std::thread Thread;
 };
 

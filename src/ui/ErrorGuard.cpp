@@ -30,9 +30,7 @@ TFailurePresenter& Presenter() {
 }
 
 void Present(const std::string& message) {
-    // The core ends lines with CR LF; a label breaks at LF alone.
-    const QString text = FromCp1251(WithFullStop(message)).replace(QStringLiteral("\r\n"), "\n");
-    Presenter()(QApplication::applicationName(), text);
+    Presenter()(QApplication::applicationName(), ShownMessage(message));
 }
 
 // Runs work and gives the message of its failure, if any.

@@ -1,7 +1,19 @@
 #include "ui/TankCellDelegate.h"
 
+#include "ui/CellInteger.h"
 #include "ui/ErrorGuard.h"
 #include "ui/TankTableModel.h"
+#include "ui/UiText.h"
+
+namespace dravik::ui {
+namespace {
+
+// As the table marks a cell: a pale red under dark text.
+const QColor MarkedBase(255, 200, 200);
+const QColor MarkedText(Qt::black);
+
+} // namespace
+} // namespace dravik::ui
 
 namespace dravik::ui {
 
@@ -16,12 +28,19 @@ QWidget* TankCellDelegate::createEditor(QWidget* parent, const QStyleOptionViewI
     editor->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     OpenEditor = editor;
     OpenIndex = index;
+    connect(editor, &QLineEdit::textEdited, this, &TankCellDelegate::PendingEditChanged);
     return editor;
 }
 
 void TankCellDelegate::setEditorData(QWidget* editor, const QModelIndex& index) const {
+    auto* lineEdit = static_cast<QLineEdit*>(editor);
+    // The view refreshes an open editor whenever its cell changes, marks included: what the
+    // user is typing stays until it is stored.
+    if (lineEdit->isModified()) {
+        return;
+    }
     // setText also marks the editor unmodified: only typing makes it worth storing.
-    static_cast<QLineEdit*>(editor)->setText(index.data(Qt::EditRole).toString());
+    lineEdit->setText(index.data(Qt::EditRole).toString());
 }
 
 void TankCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* /*model*/,
@@ -51,7 +70,38 @@ void TankCellDelegate::CommitPendingEdit() {
         return;
     }
     Model.StoreCellText(OpenIndex, OpenEditor->text());
+    OpenEditor->setModified(false);
     setEditorData(OpenEditor, OpenIndex);
+}
+
+std::optional<TankCellDelegate::TPendingValue> TankCellDelegate::PendingValue() const {
+    if (!OpenEditor || !OpenEditor->isModified() || !OpenIndex.isValid()) {
+        return std::nullopt;
+    }
+    const QString text = OpenEditor->text();
+    if (text.isEmpty()) {
+        return TPendingValue{OpenIndex, std::nullopt};
+    }
+    const std::optional<int32_t> number = ParseCellInteger(ToCp1251(text));
+    if (!number) {
+        return std::nullopt;
+    }
+    return TPendingValue{OpenIndex, number};
+}
+
+void TankCellDelegate::MarkEditor(const std::map<int, TCellProblem>& problems) {
+    if (!OpenEditor || !OpenIndex.isValid()) {
+        return;
+    }
+    const auto found = problems.find(OpenIndex.row());
+    const bool marked = found != problems.end() && found->second.Column == OpenIndex.column();
+    QPalette palette = OpenEditor->parentWidget()->palette();
+    if (marked) {
+        palette.setColor(QPalette::Base, MarkedBase);
+        palette.setColor(QPalette::Text, MarkedText);
+    }
+    OpenEditor->setPalette(palette);
+    OpenEditor->setToolTip(marked ? found->second.Text : QString());
 }
 
 } // namespace dravik::ui

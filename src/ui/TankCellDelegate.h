@@ -1,13 +1,17 @@
 #pragma once
 
+#include "ui/TankTableModel.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+
 #include <QLineEdit>
 #include <QPersistentModelIndex>
 #include <QPointer>
 #include <QStyledItemDelegate>
 
 namespace dravik::ui {
-
-class TankTableModel;
 
 // Edits the threshold cells of the tank grid as plain text and stores it through the table's
 // own rule for whole numbers; remembers the open editor so a command can store it first.
@@ -26,6 +30,22 @@ public:
 
     // Stores the text of an editor the user has typed into; raises when it is not a number.
     void CommitPendingEdit();
+
+    // The cell whose editor the user is typing into, with the number it holds so far (none while
+    // empty); nothing when no editor is changed or its text is not a whole number yet.
+    struct TPendingValue {
+        QModelIndex Cell;
+        std::optional<int32_t> Value;
+    };
+    std::optional<TPendingValue> PendingValue() const;
+
+    // Shows the problem of the open editor's cell, if it has one, on the editor itself, which
+    // covers the cell's own mark.
+    void MarkEditor(const std::map<int, TCellProblem>& problems);
+
+signals:
+    // The user typed into the open editor.
+    void PendingEditChanged();
 
 private:
     TankTableModel& Model;

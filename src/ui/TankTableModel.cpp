@@ -4,10 +4,21 @@
 #include "ui/CellInteger.h"
 #include "ui/UiText.h"
 
+#include <algorithm>
 #include <array>
+
+#include <QColor>
 
 namespace dravik::ui {
 namespace {
+
+// A pale red under dark text, readable whatever the theme's own colours.
+const QColor ProblemBackground(255, 200, 200);
+const QColor ProblemForeground(Qt::black);
+
+bool IsMarkRole(int role) {
+    return role == Qt::ToolTipRole || role == Qt::BackgroundRole || role == Qt::ForegroundRole;
+}
 
 constexpr std::array<const char*, TankTableModel::ColumnCount> FieldNames = {
     "npp", "active", "hmin", "hmax", "hhigh"};
@@ -50,6 +61,9 @@ QVariant TankTableModel::data(const QModelIndex& index, int role) const {
     }
     const TTankRow& row = Row(index.row());
     const int column = index.column();
+    if (IsMarkRole(role)) {
+        return ProblemData(index, role);
+    }
     if (role == Qt::TextAlignmentRole && column != ColActive) {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     }
@@ -62,6 +76,21 @@ QVariant TankTableModel::data(const QModelIndex& index, int role) const {
     }
     // The row number is calculated from the row's position, never stored.
     return column == ColNpp ? QVariant(index.row() + 1) : ThresholdValue(Threshold(index));
+}
+
+QVariant TankTableModel::ProblemData(const QModelIndex& index, int role) const {
+    const auto found = Problems.find(index.row());
+    if (found == Problems.end() || found->second.Column != index.column()) {
+        return {};
+    }
+    switch (role) {
+    case Qt::ToolTipRole:
+        return found->second.Text;
+    case Qt::BackgroundRole:
+        return ProblemBackground;
+    default:
+        return ProblemForeground;
+    }
 }
 
 QVariant TankTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -108,7 +137,26 @@ bool TankTableModel::setData(const QModelIndex& index, const QVariant& value, in
     return true;
 }
 
+void TankTableModel::SetProblems(std::map<int, TCellProblem> problems) {
+    std::swap(Problems, problems);
+    // problems now holds the old marks: every row marked before or now is redrawn.
+    for (const auto* marks : {&problems, &Problems}) {
+        for (const auto& [row, problem] : *marks) {
+            if (row >= 0 && row < rowCount()) {
+                const QModelIndex cell = index(row, problem.Column);
+                emit dataChanged(cell, cell,
+                                 {Qt::ToolTipRole, Qt::BackgroundRole, Qt::ForegroundRole});
+            }
+        }
+    }
+}
+
+bool TankTableModel::ChangesData(const QList<int>& roles) {
+    return roles.empty() || !std::all_of(roles.begin(), roles.end(), IsMarkRole);
+}
+
 void TankTableModel::Clear() {
+    Problems.clear();
     if (Rows.empty()) {
         return;
     }

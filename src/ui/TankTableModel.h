@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -17,6 +18,14 @@ struct TTankRow {
     std::optional<int32_t> hhigh;
 
     bool operator==(const TTankRow&) const = default;
+};
+
+// A cell whose value the write would refuse, with the refusal as the user would read it.
+struct TCellProblem {
+    int Column = 0;
+    QString Text;
+
+    bool operator==(const TCellProblem&) const = default;
 };
 
 // The in-memory tank table under the grid: either empty or the sixteen rows the window appended.
@@ -45,13 +54,22 @@ public:
     // raises "'%s' is not a valid integer value for field '%s'" and the cell keeps its value.
     void StoreCellText(const QModelIndex& index, const QString& text);
 
+    // Marks the cells the write would refuse, by row: each is shown on a warning background
+    // with its problem as the tooltip. Rows not named are unmarked.
+    void SetProblems(std::map<int, TCellProblem> problems);
+
+    // Whether a change of these roles is a change of the data, not of the marks.
+    static bool ChangesData(const QList<int>& roles);
+
     static bool IsThreshold(int column) { return column >= ColHmin && column <= ColHhigh; }
 
 private:
+    QVariant ProblemData(const QModelIndex& index, int role) const;
     std::optional<int32_t>& Threshold(const QModelIndex& index);
     const std::optional<int32_t>& Threshold(const QModelIndex& index) const;
 
     std::vector<TTankRow> Rows;
+    std::map<int, TCellProblem> Problems;
 };
 
 } // namespace dravik::ui

@@ -134,6 +134,12 @@ TfmConn::TfmConn(QWidget* owner, TPortResolver resolver, const QString& settings
 
 TfmConn::~TfmConn() = default;
 
+void TfmConn::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    eComPort->setFocus();
+    eComPort->selectAll();
+}
+
 void TfmConn::eComPortChange() {
     const std::optional<int64_t> number = eComPort->Number();
     btnOk->setEnabled(number.has_value());

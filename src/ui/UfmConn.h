@@ -57,6 +57,10 @@ public:
     const std::vector<int>& FoundRows() const { return Found; }
     bool IsSearching() const { return Search != nullptr; }
 
+protected:
+    // The number shown is selected, so that typing replaces it.
+    void showEvent(QShowEvent* event) override;
+
 private:
     // A click, a double click or Enter on a row: its number, or the offer of one. Merely moving
     // through the list changes nothing, so that tabbing into it does not replace the number.

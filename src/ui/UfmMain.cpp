@@ -3,10 +3,12 @@
 #include "base/Exception.h"
 #include "base/Text.h"
 #include "config/ConfigFile.h"
+#include "protocol/ConfigCheck.h"
 #include "ui/CommandProgress.h"
 #include "ui/ErrorGuard.h"
 #include "ui/NumberEdit.h"
 #include "ui/ScriptEditorText.h"
+#include "ui/ScriptMarks.h"
 #include "ui/TankCellDelegate.h"
 #include "ui/TankTableModel.h"
 #include "ui/UfmConn.h"
@@ -29,6 +31,7 @@
 #include <QStackedWidget>
 #include <QTableView>
 #include <QTime>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -51,6 +54,9 @@ constexpr int PageNumberRole = Qt::UserRole;
 constexpr uint8_t PortMask = 0xFF;
 
 constexpr int DeviceTextWidth = 70; // a long device name is shortened in its middle
+constexpr int ReviewDelayMs = 150;  // typing goes on undisturbed; the marks follow a pause
+constexpr int SizeIndent = 4;
+const QColor TooLongColour(Qt::red);
 const QString TimeFormat = QStringLiteral("HH:mm:ss");
 
 // A separator of eight pixels, as narrow as the toolbar's own.
@@ -74,6 +80,18 @@ QAction* MakeAction(QObject* owner, const char* name, const QString& caption, co
     action->setObjectName(QString::fromLatin1(name));
     action->setToolTip(caption);
     return action;
+}
+
+int TankColumn(TTankField field) {
+    switch (field) {
+    case TTankField::Hmin:
+        return TankTableModel::ColHmin;
+    case TTankField::Hmax:
+        return TankTableModel::ColHmax;
+    case TTankField::Hhigh:
+        return TankTableModel::ColHhigh;
+    }
+    return TankTableModel::ColHmin;
 }
 
 // Paths reach the core as the bytes the file system uses.
@@ -132,6 +150,9 @@ void TfmMain::CreateActions() {
                           ThemeIcon(QStringLiteral("go-down"), QStyle::SP_ArrowDown));
     acIcWrite = MakeAction(this, "acIcWrite", QStringLiteral("Загрузить в контроллер"),
                            ThemeIcon(QStringLiteral("go-up"), QStyle::SP_ArrowUp));
+    acIcCompare =
+        MakeAction(this, "acIcCompare", QStringLiteral("Сравнить с контроллером"),
+                   ThemeIcon(QStringLiteral("edit-find"), QStyle::SP_FileDialogContentsView));
     acConfig = MakeAction(this, "acConfig", QStringLiteral("Связь"),
                           ThemeIcon(QStringLiteral("network-wired"), QStyle::SP_DriveNetIcon));
     acWriteToFile =
@@ -140,9 +161,14 @@ void TfmMain::CreateActions() {
     acLoadFromFile =
         MakeAction(this, "acLoadFromFile", QString(),
                    ThemeIcon(QStringLiteral("document-open"), QStyle::SP_DialogOpenButton));
-    acIcRead->setShortcut(QKeySequence(Qt::Key_F5));
-    acWriteToFile->setShortcut(QKeySequence::Save);
-    acLoadFromFile->setShortcut(QKeySequence::Open);
+    // Read, write and compare side by side on the function keys; the desktop's own keys for
+    // files; P for the port.
+    SetShortcut(acIcRead, QKeySequence(Qt::Key_F5), acIcRead->text());
+    SetShortcut(acIcWrite, QKeySequence(Qt::Key_F6), acIcWrite->text());
+    SetShortcut(acIcCompare, QKeySequence(Qt::Key_F7), acIcCompare->text());
+    SetShortcut(acConfig, QKeySequence(Qt::CTRL | Qt::Key_P), acConfig->text());
+    SetShortcut(acWriteToFile, QKeySequence::Save, QStringLiteral("Сохранить в файл"));
+    SetShortcut(acLoadFromFile, QKeySequence::Open, QStringLiteral("Загрузить из файла"));
     acWriteToFile->setEnabled(false);
     acLoadFromFile->setEnabled(false);
 
@@ -152,9 +178,17 @@ void TfmMain::CreateActions() {
     };
     command(acIcRead, &TfmMain::acIcReadExecute);
     command(acIcWrite, &TfmMain::acIcWriteExecute);
+    command(acIcCompare, &TfmMain::acIcCompareExecute);
     command(acConfig, &TfmMain::acConfigExecute);
     command(acWriteToFile, &TfmMain::acWriteToFileExecute);
     command(acLoadFromFile, &TfmMain::acLoadFromFileExecute);
+}
+
+// The shortcut is named in the tooltip: «Считать из контроллера (F5)».
+void TfmMain::SetShortcut(QAction* action, const QKeySequence& keys, const QString& hint) {
+    action->setShortcut(keys);
+    action->setToolTip(
+        QStringLiteral("%1 (%2)").arg(hint, keys.toString(QKeySequence::NativeText)));
 }
 
 void TfmMain::CreateToolBar() {
@@ -166,13 +200,15 @@ void TfmMain::CreateToolBar() {
     ToolBar1->setIconSize(ToolIconSize);
     ToolBar1->setStyleSheet(ToolBarStyle);
     for (QAction* action : {acLoadFromFile, acWriteToFile, static_cast<QAction*>(nullptr), acConfig,
-                            static_cast<QAction*>(nullptr), acIcRead, acIcWrite}) {
+                            static_cast<QAction*>(nullptr), acIcRead, acIcWrite, acIcCompare}) {
         if (action == nullptr) {
             ToolBar1->addSeparator();
             continue;
         }
         ToolBar1->addAction(action);
-        ToolBar1->widgetForAction(action)->setFixedSize(ToolButtonSize);
+        QWidget* button = ToolBar1->widgetForAction(action);
+        button->setFixedSize(ToolButtonSize);
+        button->setFocusPolicy(Qt::TabFocus); // the keyboard reaches every command
     }
     addToolBar(Qt::TopToolBarArea, ToolBar1);
 }
@@ -237,11 +273,32 @@ void TfmMain::CreatePages() {
     mScript->setObjectName(QStringLiteral("mScript"));
     mScript->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     mScript->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    mScript->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Lines wrap, so no sideways bar; a script longer than the page shows that there is more.
+    mScript->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mScript->setTabChangesFocus(true);
+    ScriptMarks = new TScriptMarks(*mScript);
+    lblScriptSize = new QLabel;
+    lblScriptSize->setObjectName(QStringLiteral("lblScriptSize"));
+    lblScriptSize->setContentsMargins(SizeIndent, 0, SizeIndent, 0);
+    auto* script = new QWidget;
+    auto* scriptLayout = new QVBoxLayout(script);
+    scriptLayout->setContentsMargins(0, 0, 0, 0);
+    scriptLayout->setSpacing(0);
+    scriptLayout->addWidget(mScript);
+    scriptLayout->addWidget(lblScriptSize);
 
-    connect(dsTank, &QAbstractItemModel::dataChanged, this, [this] { ViewChanged(); });
+    ReviewTimer = new QTimer(this);
+    ReviewTimer->setSingleShot(true);
+    ReviewTimer->setInterval(ReviewDelayMs);
+    connect(ReviewTimer, &QTimer::timeout, this, [this] { Guarded([this] { ReviewView(); }); });
+    connect(dsTank, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (TankTableModel::ChangesData(roles)) {
+                    ViewChanged();
+                }
+            });
     connect(mScript, &QPlainTextEdit::textChanged, this, [this] { ViewChanged(); });
+    connect(TankCells, &TankCellDelegate::PendingEditChanged, this, [this] { ScheduleReview(); });
 
     const auto page = [this](const char* name, const QString& caption, QWidget* content) {
         auto* sheet = new QWidget;
@@ -254,7 +311,7 @@ void TfmMain::CreatePages() {
         return sheet;
     };
     tsTank = page("tsTank", QStringLiteral("Резервуары"), DBGridEh1);
-    tsScript = page("tsScript", QStringLiteral("Схема"), mScript);
+    tsScript = page("tsScript", QStringLiteral("Схема"), script);
 }
 
 void TfmMain::CreateTree() {
@@ -275,6 +332,21 @@ void TfmMain::CreateTree() {
     }
     connect(tvConfig, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* node) { tvConfigChange(node); });
+    // Tab goes along the toolbar, then to the tree and the page it shows.
+    QWidget* previous = nullptr;
+    for (QAction* action : ToolBar1->actions()) {
+        QWidget* button = ToolBar1->widgetForAction(action);
+        if (button == nullptr || button->focusPolicy() == Qt::NoFocus) {
+            continue;
+        }
+        if (previous != nullptr) {
+            setTabOrder(previous, button);
+        }
+        previous = button;
+    }
+    setTabOrder(previous, tvConfig);
+    setTabOrder(tvConfig, DBGridEh1);
+    setTabOrder(DBGridEh1, mScript);
 }
 
 void TfmMain::FormCreate() {
@@ -307,22 +379,63 @@ void TfmMain::ClearView() {
     const QScopedValueRollback filling(Filling, true);
     dsTank->Clear();
     mScript->clear();
+    ScheduleReview();
 }
 
 void TfmMain::ViewToConfig() {
     TankCells->CommitPendingEdit();
-    Config->Clear();
-    for (int row = 0; row < dsTank->rowCount(); ++row) {
-        const TTankRow& tank = dsTank->Row(row);
-        Config->Tanks.at(static_cast<size_t>(tank.idx)) = {
-            static_cast<uint8_t>(tank.active ? 1 : 0), tank.hmin.value_or(0), tank.hmax.value_or(0),
-            tank.hhigh.value_or(0)};
-    }
+    *Config = ViewConfig();
     if (dsTank->rowCount() > 0) {
         DBGridEh1->setCurrentIndex(
             dsTank->index(0, std::max(DBGridEh1->currentIndex().column(), 0)));
     }
-    Config->Script.Assign(ScriptLines(*mScript->document()));
+}
+
+TTerminalConfig TfmMain::ViewConfig() const {
+    TTerminalConfig config;
+    for (int row = 0; row < dsTank->rowCount(); ++row) {
+        TTankRow tank = dsTank->Row(row);
+        if (const auto pending = TankCells->PendingValue(); pending && pending->Cell.row() == row) {
+            const int column = pending->Cell.column();
+            (column == TankTableModel::ColHmin   ? tank.hmin
+             : column == TankTableModel::ColHmax ? tank.hmax
+                                                 : tank.hhigh) = pending->Value;
+        }
+        config.Tanks.at(static_cast<size_t>(tank.idx)) = {
+            static_cast<uint8_t>(tank.active ? 1 : 0), tank.hmin.value_or(0), tank.hmax.value_or(0),
+            tank.hhigh.value_or(0)};
+    }
+    config.Script.Assign(ScriptLines(*mScript->document()));
+    return config;
+}
+
+void TfmMain::ReviewView() {
+    ReviewTimer->stop();
+    const TConfigReview review = ReviewConfig(ViewConfig());
+    std::map<int, TCellProblem> cells;
+    std::map<int, QString> lines;
+    for (const TConfigProblem& problem : review.Problems) {
+        const QString text = ShownMessage(problem.Message);
+        if (problem.Place == TConfigProblem::ScriptLine) {
+            lines.emplace(problem.Index, text);
+        } else if (problem.Index < dsTank->rowCount()) { // rows are in index order
+            cells.emplace(problem.Index, TCellProblem{TankColumn(problem.Field), text});
+        }
+    }
+    TankCells->MarkEditor(cells);
+    dsTank->SetProblems(std::move(cells));
+    ScriptMarks->SetProblems(std::move(lines));
+    const bool tooLong = review.ScriptBytes > ScriptMaxBytes;
+    lblScriptSize->setText(
+        QStringLiteral("Скрипт: %1 байт из %2").arg(review.ScriptBytes).arg(ScriptMaxBytes));
+    QPalette palette = lblScriptSize->palette();
+    palette.setColor(QPalette::WindowText,
+                     tooLong ? TooLongColour : mScript->palette().color(QPalette::WindowText));
+    lblScriptSize->setPalette(palette);
+}
+
+void TfmMain::ScheduleReview() {
+    ReviewTimer->start();
 }
 
 void TfmMain::ConfigToView() {
@@ -333,10 +446,11 @@ void TfmMain::ConfigToView() {
     }
     DBGridEh1->setCurrentIndex(dsTank->index(0, std::max(DBGridEh1->currentIndex().column(), 0)));
     mScript->setPlainText(ScriptText(Config->Script));
+    ScheduleReview();
 }
 
 void TfmMain::DisableCommands() {
-    for (QAction* action : {acIcRead, acIcWrite, acWriteToFile, acLoadFromFile}) {
+    for (QAction* action : {acIcRead, acIcWrite, acIcCompare, acWriteToFile, acLoadFromFile}) {
         action->setEnabled(false);
     }
 }
@@ -344,6 +458,7 @@ void TfmMain::DisableCommands() {
 void TfmMain::UpdateCommands() {
     acIcRead->setEnabled(true);
     acIcWrite->setEnabled(acIcRead->isEnabled() && dsTank->rowCount() > 0);
+    acIcCompare->setEnabled(acIcWrite->isEnabled());
     acWriteToFile->setEnabled(acIcRead->isEnabled());
     acLoadFromFile->setEnabled(acIcRead->isEnabled());
 }
@@ -377,6 +492,17 @@ void TfmMain::acIcReadExecute() {
 }
 
 void TfmMain::acIcWriteExecute() {
+    StartWithView(TCommandKind::Write);
+}
+
+// The view against the controller, neither of them changed: the same comparison as the check
+// after a write.
+void TfmMain::acIcCompareExecute() {
+    StartWithView(TCommandKind::Compare);
+}
+
+// A command that takes the view's configuration to the controller.
+void TfmMain::StartWithView(TCommandKind kind) {
     DisableCommands();
     try {
         ViewToConfig();
@@ -384,7 +510,7 @@ void TfmMain::acIcWriteExecute() {
         UpdateCommands();
         throw;
     }
-    StartCommand(TCommandKind::Write);
+    StartCommand(kind);
 }
 
 // The command gets copies of the port and of Config; the view stays closed to edits meanwhile,
@@ -432,6 +558,10 @@ void TfmMain::CommandFinished() {
 void TfmMain::ShowOutcome(const TControllerCommand& command) {
     const QString time = QTime::currentTime().toString(TimeFormat);
     const bool read = command.Kind() == TCommandKind::Read;
+    if (command.Kind() == TCommandKind::Compare) {
+        ShowComparisonOutcome(command, time);
+        return;
+    }
     if (read) {
         *Config = command.Config(); // what the transfer stored, even before a failure
     }
@@ -459,6 +589,21 @@ void TfmMain::ShowOutcome(const TControllerCommand& command) {
         ShowLastResult(QStringLiteral("Записано и проверено %1").arg(time));
     }
     setWindowModified(false);
+}
+
+void TfmMain::ShowComparisonOutcome(const TControllerCommand& command, const QString& time) {
+    if (const std::exception_ptr failure = command.Failure()) {
+        ShowLastResult(QStringLiteral("Сравнение не удалось %1").arg(time));
+        std::rethrow_exception(failure);
+    }
+    QStringList differences;
+    for (const std::string& difference : command.Differences()) {
+        differences.append(FromCp1251(difference));
+    }
+    ShowLastResult(
+        (differences.isEmpty() ? QStringLiteral("Совпадает %1") : QStringLiteral("Отличается %1"))
+            .arg(time));
+    ShowComparison(this, differences);
 }
 
 void TfmMain::acConfigExecute() {
@@ -534,6 +679,7 @@ void TfmMain::ViewChanged() {
     if (!Filling) {
         setWindowModified(true);
     }
+    ScheduleReview();
 }
 
 void TfmMain::closeEvent(QCloseEvent* event) {

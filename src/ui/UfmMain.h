@@ -3,6 +3,7 @@
 #include "config/Settings.h"
 #include "config/TerminalConfig.h"
 #include "protocol/Terminal.h"
+#include "ui/ComparisonBox.h"
 #include "ui/ControllerCommand.h"
 #include "ui/FileDialogs.h"
 #include "ui/SaveQuestion.h"
@@ -18,6 +19,7 @@ class QLabel;
 class QPlainTextEdit;
 class QStackedWidget;
 class QTableView;
+class QTimer;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -25,6 +27,7 @@ class QTreeWidgetItem;
 namespace dravik::ui {
 
 class TCommandProgress;
+class TScriptMarks;
 class TankCellDelegate;
 class TankTableModel;
 
@@ -46,6 +49,7 @@ public:
     QToolBar* ToolBar1;
     QAction* acIcRead;
     QAction* acIcWrite;
+    QAction* acIcCompare;
     QAction* acConfig;
     QAction* acWriteToFile;
     QAction* acLoadFromFile;
@@ -58,6 +62,8 @@ public:
     QWidget* tsScript;
     QTableView* DBGridEh1;
     QPlainTextEdit* mScript;
+    QLabel* lblScriptSize; // the bytes the script takes in the controller
+    TScriptMarks* ScriptMarks;
     TankTableModel* dsTank;
 
     // The file dialogs; an empty name is a cancel. Tests answer in their place.
@@ -65,12 +71,19 @@ public:
     TFileDialog SaveDialog1 = AskSaveConfigFile;
     // The question before a changed view is replaced; tests answer in its place.
     TSaveQuestion SaveQuestion = AskSaveChanges;
+    // The outcome of a comparison; tests look in its place.
+    TComparisonPresenter ShowComparison = ShowComparisonBox;
 
     // True from the start of a controller command until its outcome has been shown.
     bool IsCommandRunning() const { return Command != nullptr; }
 
     void ClearView();
     void ViewToConfig();
+    // The configuration the view shows, with the number being typed into a cell; changes nothing.
+    TTerminalConfig ViewConfig() const;
+    // Marks what the write would refuse and shows the script's size. Runs shortly after every
+    // change of the view, so that a burst of typing is looked at once.
+    void ReviewView();
     void ConfigToView();
     void DisableCommands();
     void UpdateCommands();
@@ -81,6 +94,7 @@ public:
 
     void acIcReadExecute();
     void acIcWriteExecute();
+    void acIcCompareExecute();
     void acConfigExecute();
     void acWriteToFileExecute();
     void acLoadFromFileExecute();
@@ -97,6 +111,7 @@ protected:
 
 private:
     void CreateActions();
+    void SetShortcut(QAction* action, const QKeySequence& keys, const QString& hint);
     void CreateToolBar();
     QWidget* CreateCaptionBar();
     void CreatePages();
@@ -104,17 +119,21 @@ private:
     void FormCreate();
     void FormDestroy();
 
+    void StartWithView(TCommandKind kind);
     void StartCommand(TCommandKind kind);
     void CommandFinished();
     void ShowOutcome(const TControllerCommand& command);
+    void ShowComparisonOutcome(const TControllerCommand& command, const QString& time);
     void EndCommandDisplay();
     bool MayReplaceView();
     bool SaveToChosenFile();
     void ViewChanged();
+    void ScheduleReview();
     void ShowLastResult(const QString& result);
 
     std::string SettingsPath;
     TankCellDelegate* TankCells;
+    QTimer* ReviewTimer;
     std::unique_ptr<TControllerCommand> Command;
     bool Filling = false;       // the window itself fills the view: no change of the user's
     bool CloseWhenDone = false; // the user closed the window while a command ran

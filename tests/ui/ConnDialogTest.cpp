@@ -99,6 +99,17 @@ TEST_F(ConnDialogTest, OpensWithTheCurrentPortAndItsFixedSize) {
     });
 }
 
+// The number is selected as the dialog opens: typing replaces it rather than adding to it.
+TEST_F(ConnDialogTest, TypingOverTheNumberShownReplacesIt) {
+    RunDialog([](TfmConn& dialog) {
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dialog.eComPort->hasFocus(); }));
+        EXPECT_EQ(dialog.eComPort->selectedText(), QStringLiteral("1"));
+        QTest::keyClicks(dialog.eComPort, QStringLiteral("3"));
+        QTest::keyClick(dialog.eComPort, Qt::Key_Return);
+    });
+    EXPECT_EQ(Window->Terminal->Port, 3);
+}
+
 TEST_F(ConnDialogTest, DisablesOkWhileTheEditHoldsNoNumber) {
     RunDialog([](TfmConn& dialog) {
         Type(dialog, QString());

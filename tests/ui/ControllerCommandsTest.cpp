@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QStackedWidget>
 
@@ -106,6 +107,31 @@ TEST_F(ControllerCommandsTest, WriteThatTheControllerDoesNotKeepShowsTheDifferen
                                                          "Резервуар 2, Авария: ожидалось 86, в "
                                                          "контроллере 85.")});
     EXPECT_TRUE(Window->acIcWrite->isEnabled());
+}
+
+// The comparison reads without touching the view or the controller and lists the differences
+// in the user's terms.
+TEST_F(ControllerCommandsTest, CompareListsAChangedThresholdAndChangesNothing) {
+    Simulator simulator;
+    ReadFrom(simulator);
+    QList<QStringList> shown;
+    Window->ShowComparison = [&](QWidget*, const QStringList& differences) {
+        shown.append(differences);
+    };
+    Press(Window->acIcCompare);
+    ASSERT_TRUE(WaitForCommand());
+    ASSERT_NE(TypeInto(1, ui::TankTableModel::ColHmin, QStringLiteral("33")), nullptr);
+    const std::map<int, uint16_t> held = simulator.State();
+    Press(Window->acIcCompare);
+    ASSERT_TRUE(WaitForCommand());
+    EXPECT_TRUE(Failures.Texts.isEmpty()) << Failures.Texts.join('\n').toStdString();
+    EXPECT_EQ(shown,
+              (QList<QStringList>{
+                  {}, {QStringLiteral("Резервуар 2, Hmin: ожидалось 33, в контроллере 20")}}));
+    EXPECT_EQ(Row(1).hmin, 33);
+    EXPECT_TRUE(Window->isWindowModified()) << "the edit is still the user's to save or write";
+    EXPECT_EQ(simulator.State(), held);
+    EXPECT_TRUE(Window->lblLastResult->text().contains(QStringLiteral("Отличается")));
 }
 
 TEST_F(ControllerCommandsTest, ReadFromASilentControllerEmptiesTheViewAndShowsTheTimeout) {

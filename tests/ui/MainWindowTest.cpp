@@ -31,6 +31,7 @@ TEST_F(MainWindowTest, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
     EXPECT_EQ(Window->dsTank->rowCount(), 0);
     EXPECT_TRUE(Window->mScript->toPlainText().isEmpty());
     EXPECT_FALSE(Window->acIcWrite->isEnabled());
+    EXPECT_FALSE(Window->acIcCompare->isEnabled());
     for (QAction* command :
          {Window->acIcRead, Window->acConfig, Window->acWriteToFile, Window->acLoadFromFile}) {
         EXPECT_TRUE(command->isEnabled()) << command->objectName().toStdString();
@@ -39,9 +40,10 @@ TEST_F(MainWindowTest, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
     EXPECT_TRUE(Failures.Texts.isEmpty());
 }
 
-TEST_F(MainWindowTest, OffersTheFiveCommandsInTheToolbarInOrder) {
+// Their keys and tooltips: KeyboardTest.
+TEST_F(MainWindowTest, OffersTheCommandsInTheToolbarInOrder) {
     const QList<QAction*> actions = Window->ToolBar1->actions();
-    ASSERT_EQ(actions.size(), 7);
+    ASSERT_EQ(actions.size(), 8);
     EXPECT_EQ(actions[0], Window->acLoadFromFile);
     EXPECT_EQ(actions[1], Window->acWriteToFile);
     EXPECT_TRUE(actions[2]->isSeparator());
@@ -49,18 +51,11 @@ TEST_F(MainWindowTest, OffersTheFiveCommandsInTheToolbarInOrder) {
     EXPECT_TRUE(actions[4]->isSeparator());
     EXPECT_EQ(actions[5], Window->acIcRead);
     EXPECT_EQ(actions[6], Window->acIcWrite);
-    EXPECT_TRUE(Window->acLoadFromFile->toolTip().isEmpty());
-    EXPECT_TRUE(Window->acWriteToFile->toolTip().isEmpty());
-    EXPECT_EQ(Window->acConfig->toolTip(), QStringLiteral("Связь"));
-    EXPECT_EQ(Window->acIcRead->toolTip(), QStringLiteral("Считать из контроллера"));
-    EXPECT_EQ(Window->acIcWrite->toolTip(), QStringLiteral("Загрузить в контроллер"));
+    EXPECT_EQ(actions[7], Window->acIcCompare);
     for (QAction* command : {Window->acLoadFromFile, Window->acWriteToFile, Window->acConfig,
-                             Window->acIcRead, Window->acIcWrite}) {
+                             Window->acIcRead, Window->acIcWrite, Window->acIcCompare}) {
         EXPECT_FALSE(command->icon().isNull()) << command->objectName().toStdString();
     }
-    EXPECT_EQ(Window->acIcRead->shortcut(), QKeySequence(Qt::Key_F5));
-    EXPECT_EQ(Window->acLoadFromFile->shortcut(), QKeySequence(QKeySequence::Open));
-    EXPECT_EQ(Window->acWriteToFile->shortcut(), QKeySequence(QKeySequence::Save));
 }
 
 TEST_F(MainWindowTest, SwitchesPagesByTheSectionTree) {
