@@ -2,6 +2,7 @@
 // the command ends in order (exit status 128 + the signal, the link log block complete, the
 // line free for the next user) and every text keeps its code page.
 #include "base/Text.h"
+#include "support/CliProcess.h"
 #include "support/Files.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
@@ -25,8 +26,6 @@
 namespace dravik::test {
 namespace {
 
-constexpr int DeadlineMs = 10000;
-constexpr int StepMs = 20;
 constexpr uid_t Nobody = 65534;
 
 int Count(const std::string& text, const std::string& what) {
@@ -35,49 +34,6 @@ int Count(const std::string& text, const std::string& what) {
         ++n;
     }
     return n;
-}
-
-// dravik_cli started in the background, its output in cli.out and cli.err.
-pid_t StartCli(const std::vector<std::string>& arguments) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::freopen("cli.out", "w", stdout);
-        ::freopen("cli.err", "w", stderr);
-        std::vector<char*> argv;
-        const std::string program = std::string(DRAVIK_BIN_DIR) + "/dravik_cli";
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : arguments) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// The exit status, or -1 when the program did not end within the deadline (it is killed then).
-int AwaitExit(pid_t pid) {
-    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
-        int raw = 0;
-        if (::waitpid(pid, &raw, WNOHANG) == pid) {
-            return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-bool AwaitInFile(const std::string& path, const std::string& what) {
-    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
-        if (ReadBytes(path).find(what) != std::string::npos) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
-    }
-    return false;
 }
 
 // 0 when a user without privileges can open the device, else the errno of the refusal. The

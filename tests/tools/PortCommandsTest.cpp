@@ -1,11 +1,11 @@
 // `dravik_cli ports` and `dravik_cli scan` against simulators on pseudo-terminals that the port map
 // names: one answering, one silent, one held by another program, and a device that is no line.
 #include "base/Text.h"
+#include "support/CliProcess.h"
 #include "support/HoldingProcess.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
 
-#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -13,7 +13,6 @@
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -57,51 +56,6 @@ std::string JsonFields(const std::string& fields) {
     std::ofstream("fields.py") << script;
     const int raw = std::system("python3 fields.py >fields.out 2>&1");
     return Status(raw) == 0 ? Slurp("fields.out") : "python3 failed: " + Slurp("fields.out");
-}
-
-constexpr int DeadlineMs = 20000;
-constexpr int StepMs = 20;
-
-// dravik_cli started in the background, its output in cli.out and cli.err.
-pid_t StartCli(const std::vector<std::string>& arguments) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::freopen("cli.out", "w", stdout);
-        ::freopen("cli.err", "w", stderr);
-        const std::string program = std::string(DRAVIK_BIN_DIR) + "/dravik_cli";
-        std::vector<char*> argv = {const_cast<char*>(program.c_str())};
-        for (const std::string& a : arguments) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    return pid;
-}
-
-// The exit status, or -1 when the program did not end within the deadline (it is killed then).
-int AwaitExit(pid_t pid) {
-    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
-        int raw = 0;
-        if (::waitpid(pid, &raw, WNOHANG) == pid) {
-            return Status(raw);
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
-    }
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, nullptr, 0);
-    return -1;
-}
-
-bool AwaitInFile(const std::string& path, const std::string& what) {
-    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
-        if (Slurp(path).find(what) != std::string::npos) {
-            return true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
-    }
-    return false;
 }
 
 std::string Final(const std::string& path) {
