@@ -12,8 +12,9 @@ const QColor MarkColour(Qt::red);
 
 } // namespace
 
-TScriptMarks::TScriptMarks(QPlainTextEdit& editor) : QObject(&editor), Editor(editor) {
-    Editor.viewport()->installEventFilter(this);
+TScriptMarks::TScriptMarks(QPlainTextEdit& editor)
+    : QObject(&editor), Editor(editor), Viewport(editor.viewport()) {
+    Viewport->installEventFilter(this);
 }
 
 void TScriptMarks::SetProblems(std::map<int, QString> problems) {
@@ -45,7 +46,8 @@ void TScriptMarks::ShowMarks() {
 }
 
 bool TScriptMarks::eventFilter(QObject* watched, QEvent* event) {
-    if (watched != Editor.viewport() || event->type() != QEvent::ToolTip) {
+    // Events reach the filter while the editor is being destroyed: the pointer is only compared.
+    if (watched != Viewport || event->type() != QEvent::ToolTip) {
         return QObject::eventFilter(watched, event);
     }
     const auto* help = static_cast<QHelpEvent*>(event);
@@ -53,7 +55,7 @@ bool TScriptMarks::eventFilter(QObject* watched, QEvent* event) {
     if (problem.isEmpty()) {
         QToolTip::hideText();
     } else {
-        QToolTip::showText(help->globalPos(), problem, Editor.viewport());
+        QToolTip::showText(help->globalPos(), problem, Viewport);
     }
     return true;
 }

@@ -29,6 +29,7 @@ private:
     void ShowMarks();
 
     QPlainTextEdit& Editor;
+    QWidget* Viewport; // the editor's, which shows the text and takes the mouse
     std::map<int, QString> Problems;
 };
 
