@@ -1,8 +1,10 @@
-// ui_screenshot FILE.png: the main window after a read from the simulator, taken from the screen
-// of the X server it runs on (scripts/screenshot.sh starts one under Xvfb).
+// ui_screenshot FILE.png: the main window after a read from the simulator, with a mistake typed
+// into one threshold and its mark's tooltip shown, taken from the screen of the X server it runs
+// on (scripts/screenshot.sh starts one under Xvfb).
 #include "support/Simulator.h"
 #include "support/TempDir.h"
 #include "ui/ErrorGuard.h"
+#include "ui/TankTableModel.h"
 #include "ui/UfmMain.h"
 
 #include <fstream>
@@ -13,7 +15,9 @@
 #include <QDir>
 #include <QPixmap>
 #include <QScreen>
+#include <QTableView>
 #include <QTest>
+#include <QToolTip>
 
 namespace {
 
@@ -57,8 +61,22 @@ int main(int argc, char* argv[]) {
     if (!failure.isEmpty()) {
         return Fail("the read failed: " + failure.toStdString());
     }
+    // Tank 3's alarm level below its upper level: the write would refuse it, so it is marked.
+    using dravik::ui::TankTableModel;
+    const QModelIndex mistake = window.dsTank->index(2, TankTableModel::ColHhigh);
+    window.dsTank->setData(mistake, 30);
+    window.ReviewView();
+    QTableView& grid = *window.DBGridEh1;
+    constexpr int TipWidth = 200; // the tooltip ends inside the window, under the cell
+    const QPoint cell =
+        grid.viewport()->mapToGlobal(grid.visualRect(mistake).bottomRight() - QPoint(TipWidth, 0));
+    QToolTip::showText(cell, mistake.data(Qt::ToolTipRole).toString(), grid.viewport());
     QTest::qWait(SettleMs);
-    if (!window.screen()->grabWindow(window.winId()).save(target)) {
+    // The whole screen's part under the window: the tooltip is a window of its own.
+    const QRect frame = window.frameGeometry();
+    if (!window.screen()
+             ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+             .save(target)) {
         return Fail("cannot write " + target.toStdString());
     }
     std::cout << target.toStdString() << '\n';
