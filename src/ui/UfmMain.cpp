@@ -10,6 +10,7 @@
 #include "ui/TankCellDelegate.h"
 #include "ui/TankTableModel.h"
 #include "ui/UfmConn.h"
+#include "ui/UfmTraffic.h"
 #include "ui/UiLook.h"
 #include "ui/UiText.h"
 
@@ -95,6 +96,7 @@ TfmMain::TfmMain(std::string settingsPath, QWidget* parent)
     setFixedSize(ClientSize);
     // No menu to hide the toolbar: it is the only way to the commands.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    fmTraffic = new TfmTraffic(this);
     CreateActions();
     CreateToolBar();
     CreatePages();
@@ -145,6 +147,13 @@ void TfmMain::CreateActions() {
     acLoadFromFile->setShortcut(QKeySequence::Open);
     acWriteToFile->setEnabled(false);
     acLoadFromFile->setEnabled(false);
+    acTraffic = MakeAction(
+        this, "acTraffic", QStringLiteral("Журнал обмена"),
+        ThemeIcon(QStringLiteral("utilities-log-viewer"), QStyle::SP_FileDialogDetailedView));
+    acTraffic->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
+    acTraffic->setToolTip(QStringLiteral("Журнал обмена (%1)")
+                              .arg(acTraffic->shortcut().toString(QKeySequence::NativeText)));
+    connect(acTraffic, &QAction::triggered, this, &TfmMain::acTrafficExecute);
 
     const auto command = [this](QAction* action, void (TfmMain::*handler)()) {
         connect(action, &QAction::triggered, this,
@@ -166,7 +175,8 @@ void TfmMain::CreateToolBar() {
     ToolBar1->setIconSize(ToolIconSize);
     ToolBar1->setStyleSheet(ToolBarStyle);
     for (QAction* action : {acLoadFromFile, acWriteToFile, static_cast<QAction*>(nullptr), acConfig,
-                            static_cast<QAction*>(nullptr), acIcRead, acIcWrite}) {
+                            static_cast<QAction*>(nullptr), acIcRead, acIcWrite,
+                            static_cast<QAction*>(nullptr), acTraffic}) {
         if (action == nullptr) {
             ToolBar1->addSeparator();
             continue;
@@ -494,6 +504,13 @@ void TfmMain::acLoadFromFileExecute() {
     ConfigToView();
     setWindowModified(false);
     ShowLastResult(QStringLiteral("Загружено: %1").arg(QFileInfo(fileName).fileName()));
+}
+
+// The traffic window is shown beside the main one and brought to the front.
+void TfmMain::acTrafficExecute() {
+    fmTraffic->show();
+    fmTraffic->raise();
+    fmTraffic->activateWindow();
 }
 
 void TfmMain::acWriteToFileExecute() {

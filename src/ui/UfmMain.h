@@ -25,6 +25,7 @@ class QTreeWidgetItem;
 namespace dravik::ui {
 
 class TCommandProgress;
+class TfmTraffic;
 class TankCellDelegate;
 class TankTableModel;
 
@@ -49,6 +50,8 @@ public:
     QAction* acConfig;
     QAction* acWriteToFile;
     QAction* acLoadFromFile;
+    QAction* acTraffic;    // shows «Журнал обмена»
+    TfmTraffic* fmTraffic; // a window of its own, listening from the start
     QTreeWidget* tvConfig;
     QLabel* lblConfigCaption;
     QLabel* lblLastResult; // the port with its device, and the last command's result
@@ -84,6 +87,7 @@ public:
     void acConfigExecute();
     void acWriteToFileExecute();
     void acLoadFromFileExecute();
+    void acTrafficExecute();
     void tvConfigChange(QTreeWidgetItem* node);
 
 signals:
