@@ -41,7 +41,7 @@ TEST_F(MainWindowTest, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
 
 TEST_F(MainWindowTest, OffersTheFiveCommandsInTheToolbarInOrder) {
     const QList<QAction*> actions = Window->ToolBar1->actions();
-    ASSERT_EQ(actions.size(), 7);
+    ASSERT_EQ(actions.size(), 9);
     EXPECT_EQ(actions[0], Window->acLoadFromFile);
     EXPECT_EQ(actions[1], Window->acWriteToFile);
     EXPECT_TRUE(actions[2]->isSeparator());
@@ -49,6 +49,8 @@ TEST_F(MainWindowTest, OffersTheFiveCommandsInTheToolbarInOrder) {
     EXPECT_TRUE(actions[4]->isSeparator());
     EXPECT_EQ(actions[5], Window->acIcRead);
     EXPECT_EQ(actions[6], Window->acIcWrite);
+    EXPECT_TRUE(actions[7]->isSeparator());
+    EXPECT_EQ(actions[8], Window->acTraffic); // the traffic view, after the controller commands
     EXPECT_TRUE(Window->acLoadFromFile->toolTip().isEmpty());
     EXPECT_TRUE(Window->acWriteToFile->toolTip().isEmpty());
     EXPECT_EQ(Window->acConfig->toolTip(), QStringLiteral("Связь"));

@@ -106,10 +106,7 @@ TEST_F(TrafficViewTest, AReadFromTheSimulatorShowsTheLogFilesLinesInUnicodeKindB
     EXPECT_TRUE(Failures.Texts.isEmpty());
 }
 
-TEST_F(TrafficViewTest, TheShortcutAndTheButtonAfterTheControllerCommandsOpenIt) {
-    const QList<QAction*> actions = Window->ToolBar1->actions();
-    ASSERT_EQ(actions.size(), 9);
-    EXPECT_EQ(actions.indexOf(Window->acTraffic), actions.indexOf(Window->acIcWrite) + 2);
+TEST_F(TrafficViewTest, TheShortcutAndTheToolbarButtonOpenIt) {
     EXPECT_EQ(Window->acTraffic->toolTip(), QStringLiteral("Журнал обмена (Ctrl+L)"));
 
     ASSERT_FALSE(View().isVisible());
