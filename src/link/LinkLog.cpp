@@ -5,6 +5,7 @@
 #include "base/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -58,20 +59,59 @@ std::string& LogFolderPrefix() {
     return prefix;
 }
 
+// The listener and the lock that keeps it from changing while it is called.
+struct TListenerSlot {
+    std::mutex Lock;
+    TLinkLogListener Listener;
+    std::atomic<bool> Set = false; // spares the lock and the copy of a line when none listens
+};
+
+TListenerSlot& ListenerSlot() {
+    static TListenerSlot slot;
+    return slot;
+}
+
+void Tell(TLinkLogEvent event, LogEntryKind kind, const std::string& text,
+          const std::string& path) {
+    TListenerSlot& slot = ListenerSlot();
+    if (!slot.Set.load(std::memory_order_acquire)) {
+        return;
+    }
+    const std::lock_guard lock(slot.Lock);
+    if (slot.Listener) {
+        slot.Listener(TLinkLogLine{event, kind, text, path});
+    }
+}
+
 } // namespace
+
+void SetLinkLogListener(TLinkLogListener listener) {
+    TListenerSlot& slot = ListenerSlot();
+    const std::lock_guard lock(slot.Lock);
+    slot.Listener = std::move(listener);
+    slot.Set.store(static_cast<bool>(slot.Listener), std::memory_order_release);
+}
+
+std::string LinkLogFolder() {
+    return LogFolderPrefix();
+}
 
 void SetLinkLogFolder(const std::string& folder) {
     LogFolderPrefix() = folder.empty() || folder.ends_with('/') ? folder : folder + '/';
 }
 
-TLinkLog::TLinkLog(int32_t portNumber, bool withLog) {
+TLinkLog::TLinkLog(int32_t portNumber, bool withLog)
+    : FilePath(LogFolderPrefix() + Format(LogFileName, portNumber)) {
     if (!withLog) {
+        Tell(TLinkLogEvent::Off, lkPlain, "", FilePath);
         return;
     }
-    OpenFile(portNumber);
-    if (LogEnabled) {
-        PendingLine.reserve(ReservedLineLength);
+    OpenFile();
+    if (!LogEnabled) {
+        Tell(TLinkLogEvent::Unavailable, lkPlain, "", FilePath);
+        return;
     }
+    PendingLine.reserve(ReservedLineLength);
     Log(" ", lkInfo, "", true);
     Log(std::string(RuleLength, '='), lkInfo, "", true);
     Log(Cp1251("Начало работы"), lkInfo, "", true);
@@ -81,12 +121,11 @@ TLinkLog::~TLinkLog() {
     Close();
 }
 
-void TLinkLog::OpenFile(int32_t portNumber) {
+void TLinkLog::OpenFile() {
     FileSystem& files = CurrentFileSystem();
-    const std::string name = LogFolderPrefix() + Format(LogFileName, portNumber);
     // Only ever append to a plain file of our own: never follow a link planted under the name,
     // never block on a fifo.
-    const int fd = files.Open(name.c_str(),
+    const int fd = files.Open(FilePath.c_str(),
                               O_WRONLY | O_CREAT | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
                               LogFileMode);
     if (fd < 0) {
@@ -127,6 +166,7 @@ void TLinkLog::Log(const std::string& text, LogEntryKind kind, const std::string
     }
     if (PendingLine.empty()) {
         AppendLineStart(PendingLine, kind);
+        LineKind = kind;
     }
     PendingLine += text;
     PendingLine += data;
@@ -145,6 +185,7 @@ void TLinkLog::Flush() {
     }
     WriteAll(PendingLine);
     WriteAll(LineEnd);
+    Tell(TLinkLogEvent::Line, LineKind, PendingLine, FilePath);
     PendingLine.clear();
 }
 

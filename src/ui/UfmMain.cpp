@@ -12,6 +12,7 @@
 #include "ui/TankCellDelegate.h"
 #include "ui/TankTableModel.h"
 #include "ui/UfmConn.h"
+#include "ui/UfmTraffic.h"
 #include "ui/UiLook.h"
 #include "ui/UiText.h"
 
@@ -113,6 +114,7 @@ TfmMain::TfmMain(std::string settingsPath, QWidget* parent)
     setFixedSize(ClientSize);
     // No menu to hide the toolbar: it is the only way to the commands.
     setContextMenuPolicy(Qt::PreventContextMenu);
+    fmTraffic = new TfmTraffic(this);
     CreateActions();
     CreateToolBar();
     CreatePages();
@@ -171,6 +173,10 @@ void TfmMain::CreateActions() {
     SetShortcut(acLoadFromFile, QKeySequence::Open, QStringLiteral("Загрузить из файла"));
     acWriteToFile->setEnabled(false);
     acLoadFromFile->setEnabled(false);
+    acTraffic = MakeAction(
+        this, "acTraffic", QStringLiteral("Журнал обмена"),
+        ThemeIcon(QStringLiteral("utilities-log-viewer"), QStyle::SP_FileDialogDetailedView));
+    SetShortcut(acTraffic, QKeySequence(Qt::CTRL | Qt::Key_L), acTraffic->text()); // L for log
 
     const auto command = [this](QAction* action, void (TfmMain::*handler)()) {
         connect(action, &QAction::triggered, this,
@@ -179,6 +185,7 @@ void TfmMain::CreateActions() {
     command(acIcRead, &TfmMain::acIcReadExecute);
     command(acIcWrite, &TfmMain::acIcWriteExecute);
     command(acIcCompare, &TfmMain::acIcCompareExecute);
+    command(acTraffic, &TfmMain::acTrafficExecute);
     command(acConfig, &TfmMain::acConfigExecute);
     command(acWriteToFile, &TfmMain::acWriteToFileExecute);
     command(acLoadFromFile, &TfmMain::acLoadFromFileExecute);
@@ -200,7 +207,8 @@ void TfmMain::CreateToolBar() {
     ToolBar1->setIconSize(ToolIconSize);
     ToolBar1->setStyleSheet(ToolBarStyle);
     for (QAction* action : {acLoadFromFile, acWriteToFile, static_cast<QAction*>(nullptr), acConfig,
-                            static_cast<QAction*>(nullptr), acIcRead, acIcWrite, acIcCompare}) {
+                            static_cast<QAction*>(nullptr), acIcRead, acIcWrite, acIcCompare,
+                            static_cast<QAction*>(nullptr), acTraffic}) {
         if (action == nullptr) {
             ToolBar1->addSeparator();
             continue;
@@ -639,6 +647,13 @@ void TfmMain::acLoadFromFileExecute() {
     ConfigToView();
     setWindowModified(false);
     ShowLastResult(QStringLiteral("Загружено: %1").arg(QFileInfo(fileName).fileName()));
+}
+
+// The traffic window is shown beside the main one and brought to the front.
+void TfmMain::acTrafficExecute() {
+    fmTraffic->show();
+    fmTraffic->raise();
+    fmTraffic->activateWindow();
 }
 
 void TfmMain::acWriteToFileExecute() {

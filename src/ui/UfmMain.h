@@ -28,6 +28,7 @@ namespace dravik::ui {
 
 class TCommandProgress;
 class TScriptMarks;
+class TfmTraffic;
 class TankCellDelegate;
 class TankTableModel;
 
@@ -53,6 +54,8 @@ public:
     QAction* acConfig;
     QAction* acWriteToFile;
     QAction* acLoadFromFile;
+    QAction* acTraffic;    // shows «Журнал обмена»
+    TfmTraffic* fmTraffic; // a window of its own, listening from the start
     QTreeWidget* tvConfig;
     QLabel* lblConfigCaption;
     QLabel* lblLastResult; // the port with its device, and the last command's result
@@ -98,6 +101,7 @@ public:
     void acConfigExecute();
     void acWriteToFileExecute();
     void acLoadFromFileExecute();
+    void acTrafficExecute();
     void tvConfigChange(QTreeWidgetItem* node);
 
 signals:

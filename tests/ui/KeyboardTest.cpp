@@ -28,6 +28,7 @@ TEST_F(KeyboardTest, EveryCommandHasAKeyNamedInItsTooltip) {
         {Window->acConfig, QKeySequence(Qt::CTRL | Qt::Key_P), "Связь (Ctrl+P)"},
         {Window->acLoadFromFile, QKeySequence(Qt::CTRL | Qt::Key_O), "Загрузить из файла (Ctrl+O)"},
         {Window->acWriteToFile, QKeySequence(Qt::CTRL | Qt::Key_S), "Сохранить в файл (Ctrl+S)"},
+        {Window->acTraffic, QKeySequence(Qt::CTRL | Qt::Key_L), "Журнал обмена (Ctrl+L)"},
     };
     Window->OpenDialog1 = [](QWidget*) { return QString(); };
     Window->SaveDialog1 = [](QWidget*) { return QString(); };
@@ -59,13 +60,14 @@ TEST_F(KeyboardTest, TabGoesAlongTheToolbarToTheTreeAndThePage) {
     QWidget* first = Window->ToolBar1->widgetForAction(Window->acLoadFromFile);
     first->setFocus(Qt::TabFocusReason);
     QList<QWidget*> visited{QApplication::focusWidget()};
-    for (int step = 0; step < 8; ++step) {
+    for (int step = 0; step < 9; ++step) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         visited.append(QApplication::focusWidget());
     }
     QList<QWidget*> expected;
-    for (QAction* command : {Window->acLoadFromFile, Window->acWriteToFile, Window->acConfig,
-                             Window->acIcRead, Window->acIcWrite, Window->acIcCompare}) {
+    for (QAction* command :
+         {Window->acLoadFromFile, Window->acWriteToFile, Window->acConfig, Window->acIcRead,
+          Window->acIcWrite, Window->acIcCompare, Window->acTraffic}) {
         expected.append(Window->ToolBar1->widgetForAction(command));
     }
     expected.append(Window->tvConfig);

@@ -43,7 +43,7 @@ TEST_F(MainWindowTest, StartsOnTheTankPageWithAnEmptyViewAndWriteDisabled) {
 // Their keys and tooltips: KeyboardTest.
 TEST_F(MainWindowTest, OffersTheCommandsInTheToolbarInOrder) {
     const QList<QAction*> actions = Window->ToolBar1->actions();
-    ASSERT_EQ(actions.size(), 8);
+    ASSERT_EQ(actions.size(), 10);
     EXPECT_EQ(actions[0], Window->acLoadFromFile);
     EXPECT_EQ(actions[1], Window->acWriteToFile);
     EXPECT_TRUE(actions[2]->isSeparator());
@@ -52,8 +52,11 @@ TEST_F(MainWindowTest, OffersTheCommandsInTheToolbarInOrder) {
     EXPECT_EQ(actions[5], Window->acIcRead);
     EXPECT_EQ(actions[6], Window->acIcWrite);
     EXPECT_EQ(actions[7], Window->acIcCompare);
-    for (QAction* command : {Window->acLoadFromFile, Window->acWriteToFile, Window->acConfig,
-                             Window->acIcRead, Window->acIcWrite, Window->acIcCompare}) {
+    EXPECT_TRUE(actions[8]->isSeparator());
+    EXPECT_EQ(actions[9], Window->acTraffic); // the traffic view, after the controller commands
+    for (QAction* command :
+         {Window->acLoadFromFile, Window->acWriteToFile, Window->acConfig, Window->acIcRead,
+          Window->acIcWrite, Window->acIcCompare, Window->acTraffic}) {
         EXPECT_FALSE(command->icon().isNull()) << command->objectName().toStdString();
     }
 }

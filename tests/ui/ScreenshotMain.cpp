@@ -1,11 +1,13 @@
-// ui_screenshot FILE.png: the main window after a read from the simulator, with a mistake typed
-// into one threshold and its mark's tooltip shown, taken from the screen of the X server it runs
-// on (scripts/screenshot.sh starts one under Xvfb).
+// ui_screenshot FILE.png [TRAFFIC.png]: the main window after a read from the simulator, with a
+// mistake typed into one threshold and its mark's tooltip shown, and then «Журнал обмена» with
+// that read's lines, taken from the screen of the X server it runs on (scripts/screenshot.sh
+// starts one under Xvfb).
 #include "support/Simulator.h"
 #include "support/TempDir.h"
 #include "ui/ErrorGuard.h"
 #include "ui/TankTableModel.h"
 #include "ui/UfmMain.h"
+#include "ui/UfmTraffic.h"
 
 #include <fstream>
 #include <iostream>
@@ -31,14 +33,16 @@ int Fail(const std::string& text) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc != 2) {
-        std::cerr << "Usage: ui_screenshot FILE.png\n";
+    if (argc != 2 && argc != 3) {
+        std::cerr << "Usage: ui_screenshot FILE.png [TRAFFIC.png]\n";
         return 2;
     }
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("dravik_conf"));
     constexpr int ReadDeadlineMs = 30000;
     const QString target = QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[1]));
+    const QString traffic =
+        argc == 3 ? QDir::current().absoluteFilePath(QString::fromLocal8Bit(argv[2])) : QString();
 
     const dravik::test::TempDir dir; // the settings file and the link log stay in there
     const dravik::test::Simulator simulator;
@@ -80,5 +84,17 @@ int main(int argc, char* argv[]) {
         return Fail("cannot write " + target.toStdString());
     }
     std::cout << target.toStdString() << '\n';
+    if (!traffic.isEmpty()) {
+        QToolTip::hideText();
+        window.acTraffic->trigger();
+        if (!QTest::qWaitForWindowExposed(window.fmTraffic)) {
+            return Fail("the traffic window did not appear");
+        }
+        QTest::qWait(SettleMs);
+        if (!window.screen()->grabWindow(window.fmTraffic->winId()).save(traffic)) {
+            return Fail("cannot write " + traffic.toStdString());
+        }
+        std::cout << traffic.toStdString() << '\n';
+    }
     return 0;
 }
