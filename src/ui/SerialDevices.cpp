@@ -1,20 +1,36 @@
 #include "ui/SerialDevices.h"
 
+#include "link/SerialPorts.h"
+#include "ui/UiText.h"
+
 #include <cstdint>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFileInfo>
 
 namespace dravik::ui {
 namespace {
 
-QString StateText(TDeviceState state) {
+// Why this user may not use the device: the group to join only where joining would help (the
+// group's own name), else its rights and owner.
+QString AccessText(const QString& devicePath) {
+    struct stat info {};
+    const std::string why = ::stat(devicePath.toLocal8Bit().constData(), &info) == 0
+                                ? AccessProblem(info, ::geteuid(), OwnGroups())
+                                : std::string();
+    return why.empty() ? QStringLiteral("нет доступа")
+                       : QStringLiteral("нет доступа: ") + FromCp1251(why);
+}
+
+QString StateText(TDeviceState state, const QString& devicePath) {
     switch (state) {
     case TDeviceState::Present:
         return QStringLiteral("есть");
     case TDeviceState::Missing:
         return QStringLiteral("нет такого устройства");
     case TDeviceState::NoPermission:
-        return QStringLiteral("нет доступа, нужна группа dialout");
+        return AccessText(devicePath);
     default:
         return {};
     }
@@ -40,7 +56,7 @@ QString DescribePort(int32_t portNumber, const TPortResolver& resolver) {
     if (state == TDeviceState::NotMapped) {
         return QStringLiteral("COM%1 не связан с устройством").arg(portNumber);
     }
-    return QStringLiteral("%1: %2").arg(device, StateText(state));
+    return QStringLiteral("%1: %2").arg(device, StateText(state, device));
 }
 
 } // namespace dravik::ui

@@ -2,6 +2,7 @@
 
 #include "config/Settings.h"
 #include "config/TerminalConfig.h"
+#include "protocol/FailureAdvice.h"
 #include "protocol/Terminal.h"
 #include "ui/ControllerCommand.h"
 #include "ui/FileDialogs.h"
@@ -65,6 +66,8 @@ public:
     TFileDialog SaveDialog1 = AskSaveConfigFile;
     // The question before a changed view is replaced; tests answer in its place.
     TSaveQuestion SaveQuestion = AskSaveChanges;
+    // Where the advice for a failed controller command looks; tests hand in a fixture tree.
+    TAdviceHost AdviceHost = ThisHost();
 
     // True from the start of a controller command until its outcome has been shown.
     bool IsCommandRunning() const { return Command != nullptr; }
