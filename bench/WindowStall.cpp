@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 && std::atoi(argv[1]) > 0 ? std::atoi(argv[1]) : DefaultRuns;
     QApplication application(argc, argv);
     // The timeout of the silent controller is a message box; here it is only counted.
-    const ui::ScopedFailurePresenter quiet([](const QString&, const QString&) {});
+    const ui::ScopedFailurePresenter quiet([](const QString&, const QString&, const QString&) {});
     try {
         const test::Simulator paced({"--pace"});
         Report("a write to the paced simulator", paced, true, runs);

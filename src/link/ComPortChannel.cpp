@@ -4,6 +4,7 @@
 #include "base/SystemError.h"
 #include "base/Text.h"
 #include "link/LineSettings.h"
+#include "link/PortFailure.h"
 #include "link/SerialDevice.h"
 #include "link/SerialIo.h"
 
@@ -70,7 +71,7 @@ void TComPortChannel::Open() {
 
 int TComPortChannel::OpenDevice() {
     SerialDevice& device = CurrentSerialDevice();
-    const std::string path = Resolver ? Resolver(Number) : std::string();
+    const std::string path = DevicePath();
     int fd = -1;
     int error = OpenExclusive(device, path, fd);
     SavedSettings.reset();
@@ -222,9 +223,14 @@ void TComPortChannel::Purge() {
 }
 
 void TComPortChannel::Check(bool condition) {
-    if (!condition) {
-        Raise(CurrentStatus.Message);
+    if (condition) {
+        return;
     }
+    // A recorded system error is a port failure; the all-zero status before any open is not.
+    if (CurrentStatus.Code != 0) {
+        throw TPortFailure(CurrentStatus.Message, Number, DevicePath(), -CurrentStatus.Code);
+    }
+    Raise(CurrentStatus.Message);
 }
 
 void TComPortChannel::Log(const std::string& text, LogEntryKind kind, const std::string& data,
@@ -238,6 +244,10 @@ void TComPortChannel::FlushLog() {
 
 const TOperationStatus& TComPortChannel::Status() const {
     return CurrentStatus;
+}
+
+std::string TComPortChannel::DevicePath() const {
+    return Resolver ? Resolver(Number) : std::string();
 }
 
 int32_t TComPortChannel::PortNumber() const {

@@ -16,7 +16,8 @@ namespace dravik {
 
 // One COM port for exclusive use: opens the device that the resolver names for the port number
 // with the settings of Dcb, moves bytes with an inactivity timeout, and keeps the port's link log
-// "port<N>.log". A failed operation is recorded in Status() and raised by the next Read or Write.
+// "port<N>.log". A failed operation is recorded in Status() and raised by the next Read or Write,
+// as a TPortFailure that carries the errno and the device.
 // The terminal's own settings are saved at open and put back at close.
 class TComPortChannel {
 public:
@@ -51,7 +52,8 @@ public:
     int32_t PortNumber() const;
 
 private:
-    int OpenDevice(); // the system error code, 0 when the device is open and set up
+    int OpenDevice();               // the system error code, 0 when the device is open and set up
+    std::string DevicePath() const; // what the resolver names for the number, or empty
     // How long a read request may still wait under the limit of LimitReads: 0 once it is over.
     int LimitLeft(uint32_t now) const;
 

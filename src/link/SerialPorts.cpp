@@ -135,14 +135,6 @@ void AddMakerAndModel(const TRoot& root, TSerialPort& port) {
     }
 }
 
-std::vector<gid_t> OwnGroups() {
-    std::vector<gid_t> groups(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
-    groups.resize(static_cast<size_t>(
-        std::max(::getgroups(static_cast<int>(groups.size()), groups.data()), 0)));
-    groups.push_back(::getegid());
-    return groups;
-}
-
 std::string GroupName(gid_t group) {
     const struct group* entry = ::getgrgid(group);
     return entry != nullptr ? entry->gr_name : std::to_string(group);
@@ -193,6 +185,20 @@ std::vector<TSerialPort> ListSerialPorts(const TPortResolver& resolver, const st
     return ports;
 }
 
+std::vector<gid_t> OwnGroups() {
+    std::vector<gid_t> groups(static_cast<size_t>(std::max(::getgroups(0, nullptr), 0)));
+    groups.resize(static_cast<size_t>(
+        std::max(::getgroups(static_cast<int>(groups.size()), groups.data()), 0)));
+    groups.push_back(::getegid());
+    return groups;
+}
+
+bool JoiningGroupHelps(const struct stat& device, uid_t user, const std::vector<gid_t>& groups) {
+    const bool member = std::find(groups.begin(), groups.end(), device.st_gid) != groups.end();
+    return user != 0 && !member && user != device.st_uid &&
+           (device.st_mode & ReadWriteGroup) == ReadWriteGroup;
+}
+
 std::string AccessProblem(const struct stat& device, uid_t user, const std::vector<gid_t>& groups) {
     const bool member = std::find(groups.begin(), groups.end(), device.st_gid) != groups.end();
     mode_t wanted = ReadWriteOther;
@@ -207,7 +213,7 @@ std::string AccessProblem(const struct stat& device, uid_t user, const std::vect
     if ((device.st_mode & wanted) == wanted) {
         return {};
     }
-    if (!member && user != device.st_uid && (device.st_mode & ReadWriteGroup) == ReadWriteGroup) {
+    if (JoiningGroupHelps(device, user, groups)) {
         return Format(Cp1251("нужна группа %s").c_str(), GroupName(device.st_gid).c_str());
     }
     return Format(Cp1251("права %04o, владелец %s").c_str(),

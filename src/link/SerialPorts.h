@@ -34,6 +34,14 @@ std::vector<TSerialPort> ListSerialPorts(const TPortResolver& resolver,
 // nothing does.
 std::string AccessProblem(const struct stat& device, uid_t user, const std::vector<gid_t>& groups);
 
+// The groups this process counts as its own for access to files: the supplementary ones and the
+// effective one.
+std::vector<gid_t> OwnGroups();
+
+// Whether joining the device's group would let a user with these ids read and write it: the
+// group may, and the user is neither root, nor the owner, nor a member yet.
+bool JoiningGroupHelps(const struct stat& device, uid_t user, const std::vector<gid_t>& groups);
+
 // "свободен", "нет доступа: ...", "занят: ...".
 std::string PortStateText(const TSerialPort& port);
 

@@ -5,6 +5,7 @@
 #include "protocol/AnswerMatch.h"
 #include "protocol/AnswerReader.h"
 #include "protocol/AttemptBound.h"
+#include "protocol/ReplyTimeout.h"
 
 #include <algorithm>
 #include <array>
@@ -12,7 +13,6 @@
 namespace dravik {
 namespace {
 
-constexpr uint32_t LineBaudRate = 19200;
 constexpr uint8_t LineByteSize = 8;
 constexpr int32_t DefaultReplyTimeout = 500; // ms of silence that ends every read of an answer
 constexpr uint32_t RetryPause = 100;         // ms
@@ -55,7 +55,7 @@ void TTerminal::Connect() {
     Channel = std::make_unique<TComPortChannel>(Port, true, Resolver);
     Channel->Cancellation = Cancellation;
     TDcb& dcb = Channel->Dcb;
-    dcb.BaudRate = LineBaudRate;
+    dcb.BaudRate = BaudRate;
     dcb.Flags = DcbBinary; // and no other flag: no parity check, flow control or DTR/RTS
     dcb.ByteSize = LineByteSize;
     dcb.Parity = 0;
@@ -216,7 +216,7 @@ void TTerminal::RaiseTransactError(int32_t code) {
     case StatusMalformed:
         Raise(Cp1251("Неверный формат"));
     case StatusTimeout:
-        Raise(Cp1251("Таймаут"));
+        throw TReplyTimeout();
     case 1:
         Raise(Cp1251("Функция не поддерживается"));
     case 2:

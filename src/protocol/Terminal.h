@@ -22,6 +22,7 @@ constexpr int RegisterBlockSize = 100; // the word array every exchange uses
 class TTerminal {
 public:
     static constexpr uint8_t SlaveAddress = 32;
+    static constexpr uint32_t BaudRate = 19200; // 8 data bits, no parity, one stop bit
     static constexpr int32_t MaxAttempts = 5;
 
     TTerminal();

@@ -50,6 +50,8 @@ public:
     bool IsCancelled() const noexcept { return Cancellation.IsCancelled(); }
 
     TCommandKind Kind() const { return Input.Kind; }
+    uint8_t Port() const { return Input.Port; }
+    const TPortResolver& Resolver() const { return Input.Resolver; }
     // Once Finished has been handed over: what the transfer left in its configuration, and its
     // failure, if any.
     const TTerminalConfig& Config() const { return Input.Config; }

@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QStringList>
 #include <QTimer>
 
 namespace dravik::ui {
@@ -18,9 +19,10 @@ namespace {
 const char* const OutOfMemory = "Недостаточно памяти";
 const char* const UnexpectedFailure = "Непредвиденная ошибка";
 
-void ShowStopBox(const QString& caption, const QString& text) {
+void ShowStopBox(const QString& caption, const QString& text, const QString& advice) {
     QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok,
                     QApplication::activeWindow());
+    box.setInformativeText(advice);
     box.exec();
 }
 
@@ -29,32 +31,43 @@ TFailurePresenter& Presenter() {
     return presenter;
 }
 
-void Present(const std::string& message) {
-    Presenter()(QApplication::applicationName(), ShownMessage(message));
+// A failure as the user is to see it: the message and the advice for it.
+struct TShownFailure {
+    std::string Message;
+    std::vector<std::string> Advice;
+};
+
+void Present(const TShownFailure& failure) {
+    QStringList advice;
+    for (const std::string& line : failure.Advice) {
+        advice.append(LabelText(line));
+    }
+    Presenter()(QApplication::applicationName(), ShownMessage(failure.Message), advice.join('\n'));
 }
 
-// Runs work and gives the message of its failure, if any.
-std::optional<std::string> FailureOf(const std::function<void()>& work) {
+// Runs work and gives its failure, if any, with the advice for it.
+std::optional<TShownFailure> FailureOf(const std::function<void()>& work,
+                                       const TFailureAdvisor& advisor) {
     try {
         work();
     } catch (const Exception& e) {
-        return e.message();
+        return TShownFailure{e.message(), advisor ? advisor(e) : std::vector<std::string>()};
     } catch (const std::bad_alloc&) {
         // The command's own memory is free again by now: there is room for the message.
-        return Cp1251(OutOfMemory);
+        return TShownFailure{Cp1251(OutOfMemory), {}};
     } catch (const std::exception& e) {
         // Not the program's own failure (a library): still shown, never let into Qt.
-        return std::string(e.what());
+        return TShownFailure{std::string(e.what()), {}};
     } catch (...) {
-        return Cp1251(UnexpectedFailure);
+        return TShownFailure{Cp1251(UnexpectedFailure), {}};
     }
     return std::nullopt;
 }
 
 } // namespace
 
-bool Guarded(const std::function<void()>& work) {
-    const std::optional<std::string> failure = FailureOf(work);
+bool Guarded(const std::function<void()>& work, const TFailureAdvisor& advisor) {
+    const std::optional<TShownFailure> failure = FailureOf(work, advisor);
     if (failure) {
         Present(*failure);
     }
@@ -62,9 +75,9 @@ bool Guarded(const std::function<void()>& work) {
 }
 
 bool GuardedDeferred(const std::function<void()>& work) {
-    const std::optional<std::string> failure = FailureOf(work);
+    const std::optional<TShownFailure> failure = FailureOf(work, nullptr);
     if (failure) {
-        QTimer::singleShot(0, qApp, [message = *failure] { Present(message); });
+        QTimer::singleShot(0, qApp, [shown = *failure] { Present(shown); });
     }
     return !failure;
 }

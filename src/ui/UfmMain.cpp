@@ -557,10 +557,14 @@ void TfmMain::CommandFinished() {
         close();
         return;
     }
-    Guarded([&] {
-        const Finally update([this] { UpdateCommands(); });
-        ShowOutcome(*done);
-    });
+    Guarded(
+        [&] {
+            const Finally update([this] { UpdateCommands(); });
+            ShowOutcome(*done);
+        },
+        [&](const std::exception& failure) {
+            return FailureAdvice(failure, done->Port(), done->Resolver(), AdviceHost);
+        });
 }
 
 void TfmMain::ShowOutcome(const TControllerCommand& command) {

@@ -2,6 +2,7 @@
 
 #include "config/Settings.h"
 #include "config/TerminalConfig.h"
+#include "protocol/FailureAdvice.h"
 #include "protocol/Terminal.h"
 #include "ui/ComparisonBox.h"
 #include "ui/ControllerCommand.h"
@@ -76,6 +77,8 @@ public:
     TSaveQuestion SaveQuestion = AskSaveChanges;
     // The outcome of a comparison; tests look in its place.
     TComparisonPresenter ShowComparison = ShowComparisonBox;
+    // Where the advice for a failed controller command looks; tests hand in a fixture tree.
+    TAdviceHost AdviceHost = ThisHost();
 
     // True from the start of a controller command until its outcome has been shown.
     bool IsCommandRunning() const { return Command != nullptr; }

@@ -8,9 +8,12 @@ QString FromCp1251(const std::string& cp1251) {
     return QString::fromStdString(Cp1251ToUtf8(cp1251));
 }
 
+QString LabelText(const std::string& cp1251) {
+    return FromCp1251(cp1251).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+}
+
 QString ShownMessage(const std::string& message) {
-    // The core ends lines with CR LF; a label breaks at LF alone.
-    return FromCp1251(WithFullStop(message)).replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return LabelText(WithFullStop(message));
 }
 
 std::string ToCp1251(const QString& text) {

@@ -11,6 +11,7 @@
 #include <string>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -73,26 +74,50 @@ TEST_F(CliTest, WritesAFileToTheControllerAndReadsTheSameBack) {
     EXPECT_NE(read.out.find("<item> 03 01 02 03 04</item>"), std::string::npos);
 }
 
+// The message is the first line on standard error; a failure of the line has advice after it.
 TEST_F(CliTest, FailuresGiveTheSystemsMessageWithItsFullStopAndStatusOne) {
     struct Case {
         std::string arguments;
         std::string message;
+        bool advised;
     };
     Write("bad.cfg", "not xml");
     Simulator silent({"--fault", "silent"});
     const Case cases[] = {
-        {"read --device " + silent.Link(), "Таймаут.\n"},
-        {"read --device /nonexistent/tty", "COM1: No such file or directory.\n"},
+        {"read --device " + silent.Link(), "Таймаут.\n", true},
+        {"read --device /nonexistent/tty", "COM1: No such file or directory.\n", true},
         {"write missing.cfg --device " + silent.Link(),
-         "Cannot open file \"" + Dir.File("missing.cfg") + "\". No such file or directory.\n"},
-        {"check bad.cfg", "Invalid Document: Unexpected text in file prolog.\n"},
+         "Cannot open file \"" + Dir.File("missing.cfg") + "\". No such file or directory.\n",
+         false},
+        {"check bad.cfg", "Invalid Document: Unexpected text in file prolog.\n", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.arguments);
         const CliRun run = Cli(c.arguments);
         EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(run.err.substr(0, c.message.size()), c.message);
+        EXPECT_EQ(run.err.size() > c.message.size(), c.advised) << run.err;
     }
+}
+
+TEST_F(CliTest, AFailedOpenPrintsTheMessageThenWhatToDo) {
+    const CliRun run = Cli("read --port 3 --device /nonexistent/tty");
+    EXPECT_EQ(run.status, 1);
+    std::vector<std::string> lines;
+    std::istringstream err(run.err);
+    for (std::string line; std::getline(err, line);) {
+        lines.push_back(line);
+    }
+    ASSERT_GE(lines.size(), 4u) << run.err;
+    EXPECT_EQ(lines[0], "COM3: No such file or directory.");
+    EXPECT_EQ(lines[1], "COM3 — это /nonexistent/tty");
+    EXPECT_EQ(lines[2], "Устройства /nonexistent/tty нет: адаптер не подключён или получил другое "
+                        "имя.");
+    // What follows is this machine's own list of serial ports, or that it has none.
+    EXPECT_TRUE(lines[3] == "Последовательные порты этого компьютера:" ||
+                lines[3] == "Последовательных портов на этом компьютере не найдено.")
+        << lines[3];
+    EXPECT_EQ(run.err.find('\r'), std::string::npos) << "LF line ends";
 }
 
 TEST_F(CliTest, WhatIsNotARegularFileIsRefusedAtOnce) {

@@ -3,11 +3,14 @@
 #include "support/PseudoTerminal.h"
 #include "support/Simulator.h"
 #include "ui/NumberEdit.h"
+#include "ui/SerialDevices.h"
 #include "ui/UfmConn.h"
 
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
+#include <vector>
 
 #include <QAction>
 #include <QApplication>
@@ -198,6 +201,36 @@ TEST_F(ConnDialogTest, NamesTheDeviceOfTheNumberAndItsState) {
         EXPECT_LT(RowOf(dialog, missing), 0) << "a device that is not there is not listed";
         QTest::mouseClick(dialog.Button2, Qt::LeftButton);
     });
+}
+
+// The device's own group, and only where joining it would help; the ids are the test's, the
+// rights the file's.
+TEST(SerialDevices, NamesTheGroupToJoinOnlyWhereThatHelps) {
+    const TempDir dir;
+    const std::string adapter = dir.File("adapter");
+    std::ofstream(adapter) << "";
+    struct stat file {};
+    ASSERT_EQ(::stat(adapter.c_str(), &file), 0);
+    if (file.st_uid != 0 || file.st_gid != 0) {
+        GTEST_SKIP() << "the expected names are root's";
+    }
+    const TPortResolver resolver = FixedDevice(adapter);
+    const uid_t stranger = 1000;
+    const struct {
+        mode_t mode;
+        std::vector<gid_t> groups;
+        QString state;
+    } cases[] = {
+        {0660, {}, QStringLiteral("нет доступа: нужна группа root")},
+        {0600, {}, QStringLiteral("нет доступа: права 0600, владелец root")},
+        {0640, {}, QStringLiteral("нет доступа: права 0640, владелец root")},
+        {0660, {0}, QStringLiteral("есть")},
+    };
+    for (const auto& c : cases) {
+        ::chmod(adapter.c_str(), c.mode);
+        EXPECT_EQ(ui::DescribePort(5, resolver, stranger, c.groups),
+                  QString::fromStdString(adapter) + QStringLiteral(": ") + c.state);
+    }
 }
 
 TEST_F(ConnDialogTest, ReportsASettingsFileThatCannotBeWrittenAndKeepsTheNewPort) {

@@ -1,8 +1,13 @@
 #include "WindowFixture.h"
+#include "link/SerialDevice.h"
+#include "support/FailingOpen.h"
+#include "support/FixtureTree.h"
 #include "support/Simulator.h"
 #include "ui/TankTableModel.h"
 
+#include <cerrno>
 #include <fstream>
+#include <sys/stat.h>
 
 #include <QAction>
 #include <QApplication>
@@ -158,6 +163,73 @@ TEST_F(ControllerCommandsTest, ShowsWhyThePortDoesNotOpenAndGoesOn) {
         << Failures.Texts[0].toStdString();
     EXPECT_TRUE(Window->acIcRead->isEnabled());
     EXPECT_FALSE(Window->acIcWrite->isEnabled());
+}
+
+// A machine with a USB adapter that another program holds, on which the technician is neither
+// the adapter's owner nor in its group, which may read and write it.
+TEST_F(ControllerCommandsTest, EachPortErrorKeepsItsMessageAndSaysWhatToDo) {
+    FixtureTree tree;
+    tree.UsbTty("ttyUSB0", "1-1", {{"idVendor", "0403"}, {"manufacturer", "FTDI"}});
+    tree.Process(4242, "picocom", {"/dev/ttyUSB0"});
+    ::chmod(tree.Under("/dev/ttyUSB0").c_str(), 0660);
+    struct stat device {};
+    ::stat(tree.Under("/dev/ttyUSB0").c_str(), &device);
+    Window->AdviceHost.Root = tree.Path();
+    Window->AdviceHost.User = device.st_uid + 1000;
+    Window->AdviceHost.Groups = {};
+    Window->AdviceHost.GroupName = [](gid_t) { return std::string("uucp"); };
+    Window->AdviceHost.UserName = [](uid_t) { return std::string("ivan"); };
+    MapComOne("/dev/ttyUSB0");
+
+    struct TCase {
+        int error;
+        QString text;
+        QString advice;
+    };
+    const QString device0 = QStringLiteral("COM1 — это /dev/ttyUSB0\n");
+    const TCase cases[] = {
+        {EACCES, QStringLiteral("COM1: Permission denied."),
+         device0 + QStringLiteral("Устройство /dev/ttyUSB0 открыто для группы uucp, а пользователь "
+                                  "ivan в неё не входит. Добавьте его в группу командой:\n"
+                                  "sudo usermod -aG uucp ivan\n"
+                                  "затем выйдите из системы и войдите снова.")},
+        {ENOENT, QStringLiteral("COM1: No such file or directory."),
+         device0 + QStringLiteral("Последовательные порты этого компьютера:\n"
+                                  "  COM1, COM33: /dev/ttyUSB0 (FTDI)")},
+        {EBUSY, QStringLiteral("COM1: Device or resource busy."),
+         device0 + QStringLiteral("Устройство /dev/ttyUSB0 держит открытым: picocom (pid 4242). "
+                                  "Закройте эту программу.")},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        FailingOpen refusing(c.error);
+        const ScopedSerialDevice seam(refusing);
+        Failures.Texts.clear();
+        Failures.Advice.clear();
+        Press(Window->acIcRead);
+        ASSERT_TRUE(WaitForCommand());
+        EXPECT_EQ(Failures.Texts, QStringList{c.text});
+        EXPECT_EQ(Failures.Advice, QStringList{c.advice})
+            << Failures.Advice.join("|").toStdString();
+    }
+}
+
+TEST_F(ControllerCommandsTest, ATimeoutSaysWhichDeviceAndWhatTheLineShouldBe) {
+    Simulator silent({"--fault", "silent"});
+    MapComOne(silent.Link());
+    Press(Window->acIcRead);
+    ASSERT_TRUE(WaitForCommand());
+    EXPECT_EQ(Failures.Texts, QStringList{QStringLiteral("Таймаут.")});
+    ASSERT_EQ(Failures.Advice.size(), 1);
+    const QStringList advice = Failures.Advice[0].split('\n');
+    ASSERT_EQ(advice.size(), 3) << Failures.Advice[0].toStdString();
+    EXPECT_TRUE(
+        advice[0].startsWith(QStringLiteral("COM1 — это ") + QString::fromStdString(silent.Link())))
+        << advice[0].toStdString();
+    EXPECT_EQ(advice[1],
+              QStringLiteral("Контроллер не ответил. Ожидаются: адрес 32, 19200 бод, 8N1 "
+                             "(8 бит данных, без чётности, 1 стоповый бит)."));
+    EXPECT_TRUE(advice[2].contains(QStringLiteral("провода A и B")));
 }
 
 TEST_F(ControllerCommandsTest,

@@ -6,9 +6,13 @@
 
 #include <new>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace dravik::ui {
@@ -39,6 +43,27 @@ TEST(ErrorGuard, ShowsTheMessageWithItsFullStopUnderTheApplicationTitle) {
         EXPECT_EQ(recorder.Texts[0], QString::fromUtf8(c.shown));
         EXPECT_EQ(recorder.Captions[0], QApplication::applicationName());
     }
+}
+
+// The real box, not a recorder: the advice is its informative text, the message its text.
+TEST(ErrorGuard, TheStopBoxShowsTheAdviceBelowTheMessage) {
+    QString text;
+    QString advice;
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            text = box->text();
+            advice = box->informativeText();
+            box->accept();
+        }
+    });
+    closer.start(10);
+    const auto advisor = [](const std::exception& failure) {
+        return std::vector<std::string>{W("Совет к: ") + failure.what(), W("вторая строка")};
+    };
+    EXPECT_FALSE(Guarded([] { throw Exception(W("COM1: Permission denied")); }, advisor));
+    EXPECT_EQ(text, QStringLiteral("COM1: Permission denied."));
+    EXPECT_EQ(advice, QStringLiteral("Совет к: COM1: Permission denied\nвторая строка"));
 }
 
 TEST(ErrorGuard, ShowsNothingWhenTheWorkSucceeds) {

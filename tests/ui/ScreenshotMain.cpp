@@ -56,7 +56,7 @@ int main(int argc, char* argv[]) {
     }
     QString failure;
     const dravik::ui::ScopedFailurePresenter recorder(
-        [&](const QString&, const QString& text) { failure = text; });
+        [&](const QString&, const QString& text, const QString&) { failure = text; });
     window.acIcRead->trigger();
     // The read runs on its own thread; the picture waits for its outcome.
     if (!QTest::qWaitFor([&] { return !window.IsCommandRunning(); }, ReadDeadlineMs)) {

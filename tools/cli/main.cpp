@@ -14,6 +14,7 @@
 #include "config/UserFolders.h"
 #include "link/LinkLog.h"
 #include "protocol/ConfigCheck.h"
+#include "protocol/FailureAdvice.h"
 #include "protocol/RegisterMap.h"
 #include "protocol/ScriptCodec.h"
 #include "protocol/Terminal.h"
@@ -107,31 +108,49 @@ void SetUpTerminal(TTerminal& terminal, const TOptions& o) {
     }
 }
 
-int Read(const TOptions& o) {
+// Runs a command on the controller. Its failure is said with what to do about it, the advice
+// lines after the message (an interruption is not a failure of the line and goes on up).
+template <typename F>
+int WithTerminal(const TOptions& o, F&& command) {
     TTerminal terminal;
     SetUpTerminal(terminal, o);
-    TTerminalConfig config;
-    terminal.ReadConfig(config);
-    if (o.Output.empty() || o.Output == StandardStreamName) {
-        WriteStandardOutput(ConfigToXml(config));
-    } else {
-        SaveConfigFile(o.Output, config);
+    try {
+        return command(terminal);
+    } catch (const TCancelled&) {
+        throw;
+    } catch (const Exception& e) {
+        Say(e.message());
+        for (const std::string& line :
+             FailureAdvice(e, terminal.Port, terminal.Resolver, ThisHost())) {
+            std::fputs((ForTerminal(line) + '\n').c_str(), stderr);
+        }
+        return ExitFailed;
     }
-    return ExitSuccess;
+}
+
+int Read(const TOptions& o) {
+    return WithTerminal(o, [&](TTerminal& terminal) {
+        TTerminalConfig config;
+        terminal.ReadConfig(config);
+        if (o.Output.empty() || o.Output == StandardStreamName) {
+            WriteStandardOutput(ConfigToXml(config));
+        } else {
+            SaveConfigFile(o.Output, config);
+        }
+        return ExitSuccess;
+    });
 }
 
 int Write(const TOptions& o) {
     const TTerminalConfig config = LoadFile(o.File);
-    TTerminal terminal;
-    SetUpTerminal(terminal, o);
-    terminal.WriteConfig(config);
-    return ExitSuccess;
+    return WithTerminal(o, [&](TTerminal& terminal) {
+        terminal.WriteConfig(config);
+        return ExitSuccess;
+    });
 }
 
-int Verify(const TOptions& o) {
-    const TTerminalConfig config = LoadFile(o.File);
-    TTerminal terminal;
-    SetUpTerminal(terminal, o);
+// Names every difference between the file and the controller on standard output.
+int ShowDifferences(TTerminal& terminal, const TTerminalConfig& config) {
     const std::vector<std::string> differences = terminal.VerifyConfig(config);
     std::string lines;
     for (const std::string& difference : differences) {
@@ -139,6 +158,11 @@ int Verify(const TOptions& o) {
     }
     WriteStandardOutput(lines);
     return differences.empty() ? ExitSuccess : ExitDiffers;
+}
+
+int Verify(const TOptions& o) {
+    const TTerminalConfig config = LoadFile(o.File);
+    return WithTerminal(o, [&](TTerminal& terminal) { return ShowDifferences(terminal, config); });
 }
 
 int Check(const TOptions& o) {
