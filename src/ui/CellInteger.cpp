@@ -1,6 +1,7 @@
 #include "ui/CellInteger.h"
 
 #include "base/IntegerText.h"
+#include "base/Text.h"
 
 #include <limits>
 
@@ -11,6 +12,14 @@ std::optional<int32_t> ParseCellInteger(std::string_view text) {
         ParseInteger(text, THexMarks::DollarOrX, std::numeric_limits<int32_t>::min(),
                      std::numeric_limits<int32_t>::max());
     return number ? std::optional<int32_t>(static_cast<int32_t>(*number)) : std::nullopt;
+}
+
+std::vector<std::string> CellRefusalAdvice(const std::exception& failure) {
+    if (dynamic_cast<const TCellRefusal*>(&failure) == nullptr) {
+        return {};
+    }
+    return {Cp1251("Порог — целое число, например 50 (можно и -5, $32, 0x32)."),
+            Cp1251("В ячейке оставлено прежнее значение.")};
 }
 
 } // namespace dravik::ui

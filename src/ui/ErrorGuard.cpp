@@ -74,8 +74,8 @@ bool Guarded(const std::function<void()>& work, const TFailureAdvisor& advisor) 
     return !failure;
 }
 
-bool GuardedDeferred(const std::function<void()>& work) {
-    const std::optional<TShownFailure> failure = FailureOf(work, nullptr);
+bool GuardedDeferred(const std::function<void()>& work, const TFailureAdvisor& advisor) {
+    const std::optional<TShownFailure> failure = FailureOf(work, advisor);
     if (failure) {
         QTimer::singleShot(0, qApp, [shown = *failure] { Present(shown); });
     }

@@ -25,7 +25,7 @@ bool Guarded(const std::function<void()>& work, const TFailureAdvisor& advisor =
 
 // The same for work done inside the grid's own editor handling, which a modal box must not
 // re-enter: the failure is shown once control is back in the event loop.
-bool GuardedDeferred(const std::function<void()>& work);
+bool GuardedDeferred(const std::function<void()>& work, const TFailureAdvisor& advisor = nullptr);
 
 // Replaces the message box for as long as it lives.
 class ScopedFailurePresenter {

@@ -52,7 +52,7 @@ void TankCellDelegate::setModelData(QWidget* editor, QAbstractItemModel* /*model
     const QString text = lineEdit->text();
     // Unmodified before storing, so that the focus the message box takes does not store it again.
     lineEdit->setModified(false);
-    if (!GuardedDeferred([&] { Model.StoreCellText(index, text); })) {
+    if (!GuardedDeferred([&] { Model.StoreCellText(index, text); }, CellRefusalAdvice)) {
         setEditorData(editor, index);
     }
 }

@@ -183,8 +183,8 @@ void TankTableModel::StoreCellText(const QModelIndex& index, const QString& text
     const std::string typed = ToCp1251(text);
     const std::optional<int32_t> number = ParseCellInteger(typed);
     if (!number) {
-        Raise(Format(std::string("'%s' is not a valid integer value for field '%s'"), typed.c_str(),
-                     FieldNames[static_cast<size_t>(index.column())]));
+        throw TCellRefusal(Format(std::string("'%s' is not a valid integer value for field '%s'"),
+                                  typed.c_str(), FieldNames[static_cast<size_t>(index.column())]));
     }
     setData(index, *number);
 }

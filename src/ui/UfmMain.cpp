@@ -4,6 +4,7 @@
 #include "base/Text.h"
 #include "config/ConfigFile.h"
 #include "protocol/ConfigCheck.h"
+#include "ui/CellInteger.h"
 #include "ui/CommandProgress.h"
 #include "ui/ErrorGuard.h"
 #include "ui/NumberEdit.h"
@@ -180,7 +181,10 @@ void TfmMain::CreateActions() {
 
     const auto command = [this](QAction* action, void (TfmMain::*handler)()) {
         connect(action, &QAction::triggered, this,
-                [this, handler] { Guarded([this, handler] { (this->*handler)(); }); });
+                // A command that copies the view first stores the cell being edited.
+                [this, handler] {
+                    Guarded([this, handler] { (this->*handler)(); }, CellRefusalAdvice);
+                });
     };
     command(acIcRead, &TfmMain::acIcReadExecute);
     command(acIcWrite, &TfmMain::acIcWriteExecute);

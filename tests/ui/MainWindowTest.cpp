@@ -143,6 +143,21 @@ TEST_F(MainWindowTest, RefusesATypedNonNumberWithItsMessageAndKeepsTheValue) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Failures.Texts.isEmpty(); }));
     EXPECT_EQ(Failures.Texts, QStringList{"'12abc' is not a valid integer value for field 'hmin'"});
     EXPECT_EQ(Row(0).hmin, 10);
+    // The grid's own message stays; what to do is said in the window's language.
+    const QString advice =
+        QStringLiteral("Порог — целое число, например 50 (можно и -5, $32, 0x32).\n"
+                       "В ячейке оставлено прежнее значение.");
+    EXPECT_EQ(Failures.Advice, QStringList{advice});
+    // The same when a command stores the cell first.
+    Failures.Texts.clear();
+    Failures.Advice.clear();
+    Window->SaveDialog1 = [this](QWidget*) { return QString::fromStdString(Dir.File("a.cfg")); };
+    editor = TypeInto(1, TankTableModel::ColHmax, QStringLiteral("x"));
+    ASSERT_NE(editor, nullptr);
+    Window->acWriteToFile->trigger();
+    EXPECT_EQ(Failures.Texts, QStringList{"'x' is not a valid integer value for field 'hmax'"});
+    EXPECT_EQ(Failures.Advice, QStringList{advice});
+    QTest::keyClick(editor, Qt::Key_Escape); // the typing given up, so it is not refused again
 }
 
 TEST_F(MainWindowTest, AcceptsSignedAndHexadecimalNumbersTypedIntoCells) {
