@@ -58,7 +58,7 @@ constexpr uint8_t PortMask = 0xFF;
 constexpr int DeviceTextWidth = 70; // a long device name is shortened in its middle
 constexpr int ReviewDelayMs = 150;  // typing goes on undisturbed; the marks follow a pause
 constexpr int SizeIndent = 4;
-const QColor TooLongColour(Qt::red);
+const QColor ProblemColour(Qt::red);
 const QString TimeFormat = QStringLiteral("HH:mm:ss");
 
 // A separator of eight pixels, as narrow as the toolbar's own.
@@ -436,13 +436,24 @@ void TfmMain::ReviewView() {
     }
     TankCells->MarkEditor(cells);
     dsTank->SetProblems(std::move(cells));
+    ShowScriptSize(review.ScriptBytes, lines);
     ScriptMarks->SetProblems(std::move(lines));
-    const bool tooLong = review.ScriptBytes > ScriptMaxBytes;
-    lblScriptSize->setText(
-        QStringLiteral("Скрипт: %1 байт из %2").arg(review.ScriptBytes).arg(ScriptMaxBytes));
+}
+
+// «Скрипт: 37 байт из 199», and the marked lines counted from 1, so that a mark scrolled out of
+// sight is still known: «… · строк с ошибками: 2, первая — 41».
+void TfmMain::ShowScriptSize(int bytes, const std::map<int, QString>& problems) {
+    QString text = QStringLiteral("Скрипт: %1 байт из %2").arg(bytes).arg(ScriptMaxBytes);
+    if (!problems.empty()) {
+        text += QStringLiteral(" · строк с ошибками: %1, первая — %2")
+                    .arg(problems.size())
+                    .arg(problems.begin()->first + 1);
+    }
+    lblScriptSize->setText(text);
+    const bool refused = bytes > ScriptMaxBytes || !problems.empty();
     QPalette palette = lblScriptSize->palette();
     palette.setColor(QPalette::WindowText,
-                     tooLong ? TooLongColour : mScript->palette().color(QPalette::WindowText));
+                     refused ? ProblemColour : mScript->palette().color(QPalette::WindowText));
     lblScriptSize->setPalette(palette);
 }
 

@@ -9,6 +9,7 @@
 #include "ui/FileDialogs.h"
 #include "ui/SaveQuestion.h"
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -136,6 +137,7 @@ private:
     bool SaveToChosenFile();
     void ViewChanged();
     void ScheduleReview();
+    void ShowScriptSize(int bytes, const std::map<int, QString>& problems);
     void ShowLastResult(const QString& result);
 
     std::string SettingsPath;

@@ -135,10 +135,19 @@ TEST_F(LiveValidationTest, ShowsTheScriptsSizeAndWhenItIsTooLong) {
     const QColor normal = size.palette().color(QPalette::WindowText);
     QStringList lines(67, QStringLiteral("04 01 02")); // 201 bytes
     ShowScript(lines.join('\n'));
-    ASSERT_TRUE(AwaitReview([&] { return size.text() == "Скрипт: 201 байт из 199"; }))
-        << size.text().toStdString();
+    ASSERT_TRUE(AwaitReview([&] {
+        return size.text() == "Скрипт: 201 байт из 199 · строк с ошибками: 1, первая — 67";
+    })) << size.text().toStdString();
     EXPECT_NE(size.palette().color(QPalette::WindowText), normal);
     EXPECT_FALSE(Window->ScriptMarks->Problem(66).isEmpty());
+    // Marks out of sight are counted, with the first line that has one.
+    lines.append({QStringLiteral("zz"), QStringLiteral("; note"), QStringLiteral("05")});
+    lines.remove(0); // 198 bytes
+    ShowScript(lines.join('\n'));
+    ASSERT_TRUE(AwaitReview([&] {
+        return size.text() == "Скрипт: 198 байт из 199 · строк с ошибками: 2, первая — 67";
+    })) << size.text().toStdString();
+    EXPECT_NE(size.palette().color(QPalette::WindowText), normal);
 }
 
 } // namespace
