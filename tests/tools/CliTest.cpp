@@ -239,7 +239,11 @@ TEST_F(CliTest, UsageErrorsGiveStatusTwoAndHelpGivesTheUsage) {
         SCOPED_TRACE(arguments);
         const CliRun run = Cli(arguments);
         EXPECT_EQ(run.status, 2);
+        // The fault first, then the commands' lines and where the rest is: not the whole help.
+        EXPECT_EQ(run.err.rfind("dravik_cli: ", 0), 0u) << run.err;
         EXPECT_NE(run.err.find("Usage:"), std::string::npos);
+        EXPECT_NE(run.err.find("Try 'dravik_cli --help'"), std::string::npos);
+        EXPECT_EQ(run.err.find("Exit status"), std::string::npos);
     }
     const CliRun help = Cli("--help");
     EXPECT_EQ(help.status, 0);

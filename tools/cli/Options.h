@@ -29,6 +29,9 @@ struct TUsageError {
 // --help and --version win over any fault of the rest; otherwise a fault raises TUsageError.
 TOptions ParseOptions(int argc, char** argv);
 
+// The commands and their options, a line each: what a usage error shows below its message.
+extern const char* const Synopsis;
+// The whole help of the configuration commands, the synopsis first.
 extern const char* const Usage;
 
 } // namespace dravik::cli

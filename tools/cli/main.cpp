@@ -221,8 +221,9 @@ int Main(int argc, char** argv) {
         }
         return Run(ParseOptions(argc, argv));
     } catch (const TUsageError& e) {
-        std::fprintf(stderr, "dravik_cli: %s\n\n%s%s", e.Text.c_str(), Usage,
-                     cli::PortCommandsUsage);
+        // The fault and the commands' lines, not the whole help: the message stays in sight.
+        std::fprintf(stderr, "dravik_cli: %s\n\n%sTry 'dravik_cli --help' for more information.\n",
+                     e.Text.c_str(), cli::Synopsis);
         return ExitUsage;
     } catch (const TCancelled& e) {
         Say(e.message());
