@@ -59,6 +59,9 @@ constexpr int DeviceTextWidth = 70; // a long device name is shortened in its mi
 constexpr int ReviewDelayMs = 150;  // typing goes on undisturbed; the marks follow a pause
 constexpr int SizeIndent = 4;
 const QColor ProblemColour(Qt::red);
+// The script lines marked at most: a pasted file of garbage would otherwise cost a mark, a
+// converted message and a tooltip entry for each of its lines at every pause in the typing.
+constexpr int MarkedLinesMax = 500;
 const QString TimeFormat = QStringLiteral("HH:mm:ss");
 
 // A separator of eight pixels, as narrow as the toolbar's own.
@@ -426,31 +429,34 @@ void TfmMain::ReviewView() {
     const TConfigReview review = ReviewConfig(ViewConfig());
     std::map<int, TCellProblem> cells;
     std::map<int, QString> lines;
+    int badLines = 0;
     for (const TConfigProblem& problem : review.Problems) {
-        const QString text = ShownMessage(problem.Message);
         if (problem.Place == TConfigProblem::ScriptLine) {
-            lines.emplace(problem.Index, text);
+            if (++badLines <= MarkedLinesMax) {
+                lines.emplace(problem.Index, ShownMessage(problem.Message));
+            }
         } else if (problem.Index < dsTank->rowCount()) { // rows are in index order
-            cells.emplace(problem.Index, TCellProblem{TankColumn(problem.Field), text});
+            cells.emplace(problem.Index,
+                          TCellProblem{TankColumn(problem.Field), ShownMessage(problem.Message)});
         }
     }
     TankCells->MarkEditor(cells);
     dsTank->SetProblems(std::move(cells));
-    ShowScriptSize(review.ScriptBytes, lines);
+    ShowScriptSize(review.ScriptBytes, badLines, lines.empty() ? 0 : lines.begin()->first);
     ScriptMarks->SetProblems(std::move(lines));
 }
 
-// «Скрипт: 37 байт из 199», and the marked lines counted from 1, so that a mark scrolled out of
-// sight is still known: «… · строк с ошибками: 2, первая — 41».
-void TfmMain::ShowScriptSize(int bytes, const std::map<int, QString>& problems) {
+// «Скрипт: 37 байт из 199», and the refused lines counted from 1, so that a mark scrolled out
+// of sight is still known: «… · строк с ошибками: 2, первая — 41».
+void TfmMain::ShowScriptSize(int bytes, int badLines, int firstBadLine) {
     QString text = QStringLiteral("Скрипт: %1 байт из %2").arg(bytes).arg(ScriptMaxBytes);
-    if (!problems.empty()) {
+    if (badLines > 0) {
         text += QStringLiteral(" · строк с ошибками: %1, первая — %2")
-                    .arg(problems.size())
-                    .arg(problems.begin()->first + 1);
+                    .arg(badLines)
+                    .arg(firstBadLine + 1);
     }
     lblScriptSize->setText(text);
-    const bool refused = bytes > ScriptMaxBytes || !problems.empty();
+    const bool refused = bytes > ScriptMaxBytes || badLines > 0;
     QPalette palette = lblScriptSize->palette();
     palette.setColor(QPalette::WindowText,
                      refused ? ProblemColour : mScript->palette().color(QPalette::WindowText));

@@ -9,7 +9,6 @@
 #include "ui/FileDialogs.h"
 #include "ui/SaveQuestion.h"
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -137,7 +136,7 @@ private:
     bool SaveToChosenFile();
     void ViewChanged();
     void ScheduleReview();
-    void ShowScriptSize(int bytes, const std::map<int, QString>& problems);
+    void ShowScriptSize(int bytes, int badLines, int firstBadLine);
     void ShowLastResult(const QString& result);
 
     std::string SettingsPath;

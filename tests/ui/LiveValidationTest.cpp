@@ -150,5 +150,20 @@ TEST_F(LiveValidationTest, ShowsTheScriptsSizeAndWhenItIsTooLong) {
     EXPECT_NE(size.palette().color(QPalette::WindowText), normal);
 }
 
+// A pasted file of garbage is counted whole, but only its first lines are marked: the review
+// stays as cheap as a few hundred marks.
+TEST_F(LiveValidationTest, CountsEveryRefusedLineAndMarksTheFirstOnes) {
+    Show(Sample());
+    ShowScript(QStringList(2000, QStringLiteral("zz")).join('\n'));
+    QLabel& size = *Window->lblScriptSize;
+    ASSERT_TRUE(AwaitReview([&] {
+        return size.text() == "Скрипт: 0 байт из 199 · строк с ошибками: 2000, первая — 1";
+    })) << size.text().toStdString();
+    const ui::TScriptMarks& marks = *Window->ScriptMarks;
+    EXPECT_FALSE(marks.Problem(0).isEmpty());
+    EXPECT_TRUE(marks.Problem(1999).isEmpty());
+    EXPECT_LT(Window->mScript->extraSelections().size(), 2000);
+}
+
 } // namespace
 } // namespace dravik::test
