@@ -118,6 +118,24 @@ TEST_F(PortCommandsTest, ScanFindsTheSimulatorAndReportsTheOthers) {
               "5 True True\n6 True False\n7 True False\n8 False False\n");
 }
 
+// The probes' logs go where --log-dir says, and a folder that cannot take them stops the scan
+// before any device is asked.
+TEST_F(PortCommandsTest, ScanLogsItsProbesInTheFolderGiven) {
+    std::ofstream("one.ini") << "[ports]\r\ncom5=" << Answering.Link() << "\r\n";
+    std::filesystem::create_directory("logs");
+    const CliRun scan = Cli("scan --settings one.ini --log-dir logs");
+    EXPECT_EQ(scan.status, 0) << scan.err;
+    EXPECT_NE(Slurp("logs/port5.log").find("COM5"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists("port5.log"));
+
+    const CliRun refused = Cli("scan --settings one.ini --log-dir not-a-line");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_EQ(refused.err.rfind("Cannot write the log folder \"not-a-line\".", 0), 0u)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists("port5.log"));
+}
+
 TEST_F(PortCommandsTest, ScanGivesStatusOneWhenNoControllerAnswers) {
     std::ofstream("silent.ini") << "[ports]\r\ncom6=" << Silent.Link() << "\r\n";
     const CliRun scan = Cli("scan --settings silent.ini");
@@ -127,7 +145,8 @@ TEST_F(PortCommandsTest, ScanGivesStatusOneWhenNoControllerAnswers) {
 }
 
 TEST_F(PortCommandsTest, UsageErrorsGiveStatusTwo) {
-    for (const char* arguments : {"ports --bogus", "scan extra", "scan --settings"}) {
+    for (const char* arguments : {"ports --bogus", "scan extra", "scan --settings",
+                                  "scan --log-dir", "ports --log-dir x"}) {
         SCOPED_TRACE(arguments);
         const CliRun run = Cli(arguments);
         EXPECT_EQ(run.status, 2);

@@ -109,7 +109,8 @@ void CheckCommand(TOptions& o, const std::vector<std::string>& positional) {
     "       dravik_cli check FILE\n"
 
 const char* const Synopsis =
-    DRAVIK_CLI_SYNOPSIS "       dravik_cli ports|scan [--json] [--settings FILE]\n"
+    DRAVIK_CLI_SYNOPSIS "       dravik_cli ports [--json] [--settings FILE]\n"
+                        "       dravik_cli scan [--json] [--settings FILE] [--log-dir DIR]\n"
                         "       dravik_cli --help | --version\n";
 
 // One text with the synopsis, so that the two never differ.

@@ -1,6 +1,7 @@
 #include "PortCommands.h"
 
 #include "JsonText.h"
+#include "LogFolder.h"
 #include "base/Text.h"
 #include "config/Settings.h"
 #include "link/SerialPorts.h"
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <iostream>
+#include <optional>
 #include <sstream>
 
 namespace dravik::cli {
@@ -23,6 +25,7 @@ struct TOptions {
     std::string Command;
     bool Json = false;
     std::string Settings;
+    std::optional<std::string> LogFolder; // scan's probes log there
 };
 
 struct TUsageError {
@@ -51,7 +54,7 @@ std::string CommandOf(const std::vector<std::string>& args) {
 }
 
 TOptions Parse(const std::vector<std::string>& args, const std::string& settingsPath) {
-    TOptions options{CommandOf(args), false, settingsPath};
+    TOptions options{CommandOf(args), false, settingsPath, std::nullopt};
     bool commandSeen = false;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == options.Command && !commandSeen) {
@@ -62,6 +65,10 @@ TOptions Parse(const std::vector<std::string>& args, const std::string& settings
             options.Settings = args[++i];
         } else if (args[i] == "--settings") {
             throw TUsageError{"--settings wants a value"};
+        } else if (args[i] == "--log-dir" && options.Command == "scan" && i + 1 < args.size()) {
+            options.LogFolder = args[++i];
+        } else if (args[i] == "--log-dir" && options.Command == "scan") {
+            throw TUsageError{"--log-dir wants a value"};
         } else {
             throw TUsageError{options.Command + " takes no " + args[i]};
         }
@@ -216,6 +223,7 @@ void PrintScan(const std::vector<TSerialPort>& ports, const std::vector<TProbeRe
 }
 
 int Scan(const TOptions& options, const TCancellation* cancellation) {
+    ChooseLinkLogFolder(options.LogFolder);
     const TPortResolver resolver = MakePortResolver(options.Settings);
     const std::vector<TSerialPort> ports = ListSerialPorts(resolver);
     const std::vector<TProbeResult> results = ScanForController(ports, resolver, cancellation);
@@ -242,7 +250,7 @@ const char* const PortCommandsUsage =
     "  dravik_cli ports [--json] [--settings FILE]\n"
     "      List the serial devices: COM number, device, by-id name, maker and model, and\n"
     "      whether it is free, not accessible (and why) or held by another program.\n"
-    "  dravik_cli scan [--json] [--settings FILE]\n"
+    "  dravik_cli scan [--json] [--settings FILE] [--log-dir DIR]\n"
     "      Ask every free device whether the controller is on it (one read, 19200 8N1)\n"
     "      and print those where it answered; exit status 1 when none did.\n"
     "\n"

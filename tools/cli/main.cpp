@@ -1,4 +1,5 @@
 // dravik_cli: headless backup and restore of a controller's configuration.
+#include "LogFolder.h"
 #include "Options.h"
 #include "PortCommands.h"
 #include "StandardStreams.h"
@@ -40,7 +41,6 @@ constexpr int ExitDiffers = 3;
 constexpr int WordsPerLine = 8;
 constexpr int ExitSignalBase = 128; // an interrupted command exits with 128 + the signal
 constexpr int InterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr const char* CannotWriteLogFolder = "Cannot write the log folder \"%s\". %s";
 
 // The running command looks at this; the signal handlers set it and note which signal came.
 TCancellation Interruption;
@@ -61,33 +61,6 @@ void InstallInterruptHandlers() {
     }
 }
 
-// Why the link log cannot be written in folder, or 0.
-int LogFolderFault(const std::string& folder) {
-    FileSystem& files = CurrentFileSystem();
-    struct stat info {};
-    if (files.StatPath(folder.c_str(), &info) != 0) {
-        return errno;
-    }
-    if (!S_ISDIR(info.st_mode)) {
-        return ENOTDIR;
-    }
-    return files.Access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
-}
-
-// The link log's folder: the one given, refused before the port opens when it cannot be written
-// (the log would be lost without a word), else the current directory or the state folder.
-void ChooseLinkLogFolder(const TOptions& o) {
-    if (!o.LogFolder) {
-        SetLinkLogFolder(ChooseLogFolder(false));
-        return;
-    }
-    if (const int fault = LogFolderFault(*o.LogFolder)) {
-        throw Exception(
-            Format(CannotWriteLogFolder, o.LogFolder->c_str(), SystemText(fault).c_str()));
-    }
-    SetLinkLogFolder(*o.LogFolder);
-}
-
 TTerminalConfig LoadFile(const std::string& path) {
     TTerminalConfig config;
     FillConfig(path == StandardStreamName ? ParseConfigText(ReadStandardInput(Interruption))
@@ -97,7 +70,7 @@ TTerminalConfig LoadFile(const std::string& path) {
 }
 
 void SetUpTerminal(TTerminal& terminal, const TOptions& o) {
-    ChooseLinkLogFolder(o);
+    cli::ChooseLinkLogFolder(o.LogFolder);
     const std::string settings = WindowSettingsFilePath();
     terminal.Port = o.Port ? *o.Port : LoadPortSetting(settings);
     terminal.Cancellation = &Interruption;
