@@ -37,6 +37,8 @@ if [ -x "${bin}/bench_window" ]; then
     "${bin}/bench_window" "${runs}" | row
     echo "=== the window's event loop during controller commands" >&2
     "${bin}/bench_window_stall" "${runs}" | row
+    echo "=== the window's check of the view as the user types" >&2
+    "${bin}/bench_window_review" "${runs}" | row
 else
     echo "| 6 | window: start to first frame, memory at rest | not measured | — | — | — |" \
         "the window is not built (DRAVIK_BUILD_GUI is OFF) |" | row
@@ -92,6 +94,9 @@ EOF
   thread while a write to the paced simulator, or a read from a silent one, runs on the command's
   own thread. A blocking command would stall the loop for the command's whole length, shown
   beside it.
+- The window's check of the view is one `ReviewView` on its user-interface thread: the view
+  copied, the write's own check, the marks and the size line, as after every pause in typing.
+  The pasted texts show how it grows; only the first 500 refused lines are marked.
 - The codec and `.cfg` rows come from Google Benchmark. The generated scripts fill the script area
   with three-byte commands and go on with comment lines; the `.cfg` files carry the worked
   example's tanks and the script. "Per script line beyond the first case" is the growth of the
