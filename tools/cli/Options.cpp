@@ -102,20 +102,15 @@ void CheckCommand(TOptions& o, const std::vector<std::string>& positional) {
 
 } // namespace
 
-#define DRAVIK_CLI_SYNOPSIS                                                                        \
-    "Usage: dravik_cli read [-p N] [-d PATH] [--log-dir DIR] [-o FILE]\n"                          \
-    "       dravik_cli write FILE [-p N] [-d PATH] [--log-dir DIR]\n"                              \
-    "       dravik_cli verify FILE [-p N] [-d PATH] [--log-dir DIR]\n"                             \
-    "       dravik_cli check FILE\n"
+const char* const Synopsis = "Usage: dravik_cli read [-p N] [-d PATH] [--log-dir DIR] [-o FILE]\n"
+                             "       dravik_cli write FILE [-p N] [-d PATH] [--log-dir DIR]\n"
+                             "       dravik_cli verify FILE [-p N] [-d PATH] [--log-dir DIR]\n"
+                             "       dravik_cli check FILE\n"
+                             "       dravik_cli ports [--json] [--settings FILE]\n"
+                             "       dravik_cli scan [--json] [--settings FILE] [--log-dir DIR]\n"
+                             "       dravik_cli --help | --version\n";
 
-const char* const Synopsis =
-    DRAVIK_CLI_SYNOPSIS "       dravik_cli ports [--json] [--settings FILE]\n"
-                        "       dravik_cli scan [--json] [--settings FILE] [--log-dir DIR]\n"
-                        "       dravik_cli --help | --version\n";
-
-// One text with the synopsis, so that the two never differ.
-const char* const Usage = DRAVIK_CLI_SYNOPSIS
-    "       dravik_cli --help | --version\n"
+const char* const UsageDetails =
     "\n"
     "  read    read the controller's configuration and write it as a .cfg file to FILE,\n"
     "          or to standard output\n"

@@ -29,9 +29,10 @@ struct TUsageError {
 // --help and --version win over any fault of the rest; otherwise a fault raises TUsageError.
 TOptions ParseOptions(int argc, char** argv);
 
-// The commands and their options, a line each: what a usage error shows below its message.
+// The commands and their options, a line each: the help's first lines, and what a usage error
+// shows below its message.
 extern const char* const Synopsis;
-// The whole help of the configuration commands, the synopsis first.
-extern const char* const Usage;
+// What the help says of the configuration commands after the synopsis.
+extern const char* const UsageDetails;
 
 } // namespace dravik::cli

@@ -164,7 +164,8 @@ int Check(const TOptions& o) {
 
 int Run(const TOptions& o) {
     if (o.Help) {
-        WriteStandardOutput(std::string(Usage) + cli::PortCommandsUsage);
+        WriteStandardOutput(std::string(cli::Synopsis) + cli::UsageDetails +
+                            cli::PortCommandsUsage);
         return ExitSuccess;
     }
     if (o.Version) {
