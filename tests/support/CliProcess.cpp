@@ -5,6 +5,8 @@
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -14,9 +16,19 @@ namespace {
 
 constexpr std::chrono::milliseconds Step(20);
 
-// Polls until done() holds or the deadline has passed.
-template <typename Done>
-bool AwaitUntil(Done done) {
+} // namespace
+
+CliRun Cli(const std::string& arguments, const std::string& input, const std::string& output,
+           const std::string& prefix) {
+    const std::string err = std::filesystem::current_path() / "cli.err";
+    const std::string command = prefix + std::string(DRAVIK_BIN_DIR) + "/dravik_cli " + arguments +
+                                " <" + input + " >" + output + " 2>" + err;
+    const int raw = std::system(command.c_str());
+    const std::string out = output.starts_with("/dev/") ? std::string() : ReadBytes(output);
+    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out, ReadBytes(err)};
+}
+
+bool AwaitUntil(const std::function<bool()>& done) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(ChildDeadlineMs);
     while (!done()) {
@@ -27,8 +39,6 @@ bool AwaitUntil(Done done) {
     }
     return true;
 }
-
-} // namespace
 
 pid_t StartCli(const std::vector<std::string>& arguments) {
     const pid_t pid = ::fork();

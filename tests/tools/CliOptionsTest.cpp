@@ -1,7 +1,9 @@
 // dravik_cli's command line by the conventions of its kind: the forms of each option, "--",
 // "-" for the standard streams, a standard output that cannot be written, the link log's folder.
+#include "CliFolder.h"
 #include "base/Text.h"
 #include "base/Version.h"
+#include "support/CliProcess.h"
 #include "support/Files.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
@@ -24,26 +26,16 @@ namespace dravik::test {
 namespace {
 
 constexpr uid_t Nobody = 65534;
-constexpr int DeadlineMs = 10000;
-constexpr int StepMs = 20;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
 
 bool Exists(const std::string& path) {
     struct stat info {};
     return ::stat(path.c_str(), &info) == 0;
 }
 
-// dravik_cli with standard input from input and standard output to output, run by prefix (an
-// environment, another user) when one is given.
 // Whether process pid has come to handle signal, within a generous deadline.
 bool AwaitHandler(pid_t pid, int signal) {
     const std::string status = "/proc/" + std::to_string(pid) + "/status";
-    for (int waited = 0; waited < DeadlineMs; waited += StepMs) {
+    return AwaitUntil([&] {
         std::ifstream in(status);
         for (std::string line; std::getline(in, line);) {
             if (line.starts_with("SigCgt:") &&
@@ -53,37 +45,13 @@ bool AwaitHandler(pid_t pid, int signal) {
                 return true;
             }
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(StepMs));
-    }
-    return false;
+        return false;
+    });
 }
 
-// Standard error goes to cli.err in the current directory, wherever prefix goes.
-CliRun Cli(const std::string& arguments, const std::string& input = "/dev/null",
-           const std::string& output = "cli.out", const std::string& prefix = "") {
-    const std::string err = std::filesystem::current_path() / "cli.err";
-    const std::string command = prefix + std::string(DRAVIK_BIN_DIR) + "/dravik_cli " + arguments +
-                                " <" + input + " >" + output + " 2>" + err;
-    const int raw = std::system(command.c_str());
-    // A device is not read back: /dev/full reads as endless zeros.
-    const std::string out = output.starts_with("/dev/") ? std::string() : ReadBytes(output);
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, out, ReadBytes(err)};
-}
-
-const char* const GoodCfg = "<?xml version=\"1.0\"?>\r\n<configure><tanks>"
-                            "<item index=\"0\" active=\"-1\" hmin=\"10\" hmax=\"50\" hhigh=\"90\"/>"
-                            "</tanks><script><item> 04 01 02</item><item> 03 01 02 03 04</item>"
-                            "</script></configure>\r\n";
 const char* const GoodImage = "256: 0401 0203 0102 0304 0000\n";
 
-class CliOptionsTest : public ::testing::Test {
-protected:
-    TempDir Dir;
-
-    static void Write(const std::string& name, const std::string& text) {
-        std::ofstream(name, std::ios::binary) << text;
-    }
-};
+class CliOptionsTest : public CliFolderTest {};
 
 TEST_F(CliOptionsTest, VersionAndHelpAnswerWhateverElseIsGiven) {
     const std::string version = std::string("dravik_cli ") + ProgramVersion + "\n";
@@ -133,8 +101,8 @@ TEST_F(CliOptionsTest, EveryFormOfAnOptionMeansTheSame) {
 }
 
 TEST_F(CliOptionsTest, DoubleDashEndsTheOptions) {
-    Write("--odd.cfg", GoodCfg);
-    Write("-p", GoodCfg);
+    WriteBytes("--odd.cfg", GoodCfg);
+    WriteBytes("-p", GoodCfg);
     struct Case {
         const char* arguments;
         int status;
@@ -160,10 +128,7 @@ TEST_F(CliOptionsTest, DoubleDashEndsTheOptions) {
 TEST_F(CliOptionsTest, ADashIsStandardInputOrStandardOutput) {
     Simulator sim;
     const std::string device = " --device " + sim.Link();
-    Write("good.cfg", GoodCfg);
-    std::string changed = GoodCfg;
-    changed.replace(changed.find("hmin=\"10\""), 10, "hmin=\"20\"");
-    Write("changed.cfg", changed);
+    WriteGoodAndChanged();
 
     const CliRun check = Cli("check -", "good.cfg");
     EXPECT_EQ(check.status, 0) << check.err;
@@ -214,10 +179,7 @@ TEST_F(CliOptionsTest, ASignalEndsTheWaitForStandardInput) {
 TEST_F(CliOptionsTest, AFullStandardOutputFailsWithItsReason) {
     Simulator sim;
     const std::string device = " --device " + sim.Link();
-    Write("good.cfg", GoodCfg);
-    std::string changed = GoodCfg;
-    changed.replace(changed.find("hmin=\"10\""), 10, "hmin=\"20\"");
-    Write("changed.cfg", changed);
+    WriteGoodAndChanged();
     ASSERT_EQ(Cli("write good.cfg" + device).status, 0);
     for (const std::string& arguments :
          {std::string("--version"), std::string("--help"), std::string("check good.cfg"),
@@ -239,7 +201,7 @@ TEST_F(CliOptionsTest, TheLinkLogGoesToTheFolderGiven) {
     // Its lines keep their CR LF, whatever the terminal's messages end with.
     EXPECT_NE(ReadBytes("logs/port5.log").find(Cp1251("  i COM5 закрыт\r\n")), std::string::npos);
 
-    Write("good.cfg", GoodCfg);
+    WriteBytes("good.cfg", GoodCfg);
     struct Case {
         std::string arguments;
         int status;

@@ -1,5 +1,7 @@
 // dravik_cli as a technician runs it: each subcommand against dravik_sim, its exit codes and
 // its messages in UTF-8.
+#include "CliFolder.h"
+#include "support/CliProcess.h"
 #include "support/Files.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
@@ -18,32 +20,7 @@
 namespace dravik::test {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(const std::string& arguments) {
-    const std::string command =
-        std::string(DRAVIK_BIN_DIR) + "/dravik_cli " + arguments + " >cli.out 2>cli.err";
-    const int raw = std::system(command.c_str());
-    return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadBytes("cli.out"), ReadBytes("cli.err")};
-}
-
-const char* const GoodCfg = "<?xml version=\"1.0\"?>\r\n<configure><tanks>"
-                            "<item index=\"0\" active=\"-1\" hmin=\"10\" hmax=\"50\" hhigh=\"90\"/>"
-                            "</tanks><script><item> 04 01 02</item><item> 03 01 02 03 04</item>"
-                            "</script></configure>\r\n";
-
-class CliTest : public ::testing::Test {
-protected:
-    TempDir Dir;
-
-    static void Write(const std::string& name, const std::string& text) {
-        std::ofstream(name, std::ios::binary) << text;
-    }
-};
+class CliTest : public CliFolderTest {};
 
 TEST_F(CliTest, ReadsToStandardOutputAndToAFile) {
     Simulator sim;
@@ -60,7 +37,7 @@ TEST_F(CliTest, ReadsToStandardOutputAndToAFile) {
 
 TEST_F(CliTest, WritesAFileToTheControllerAndReadsTheSameBack) {
     Simulator sim;
-    Write("good.cfg", GoodCfg);
+    WriteBytes("good.cfg", GoodCfg);
     const CliRun write = Cli("write good.cfg --device " + sim.Link());
     EXPECT_EQ(write.status, 0) << write.err;
     EXPECT_EQ(sim.State().at(32), 0x0001);
@@ -81,7 +58,7 @@ TEST_F(CliTest, FailuresGiveTheSystemsMessageWithItsFullStopAndStatusOne) {
         std::string message;
         bool advised;
     };
-    Write("bad.cfg", "not xml");
+    WriteBytes("bad.cfg", "not xml");
     Simulator silent({"--fault", "silent"});
     const Case cases[] = {
         {"read --device " + silent.Link(), "Таймаут.\n", true},
@@ -150,7 +127,7 @@ TEST_F(CliTest, RunningOutOfMemoryEndsWithAMessageAndStatusOne) {
     while (lines.size() < 4 * 1024 * 1024) {
         lines += "<item>;c</item>\r\n";
     }
-    Write("big.cfg", "<configure><tanks/><script>" + lines + "</script></configure>");
+    WriteBytes("big.cfg", "<configure><tanks/><script>" + lines + "</script></configure>");
     const std::string limited = "sh -c 'ulimit -v 60000; exec " + std::string(DRAVIK_BIN_DIR) +
                                 "/dravik_cli check big.cfg' >cli.out 2>cli.err";
     const int raw = std::system(limited.c_str());
@@ -160,17 +137,18 @@ TEST_F(CliTest, RunningOutOfMemoryEndsWithAMessageAndStatusOne) {
 }
 
 TEST_F(CliTest, CheckListsEveryProblemOrPrintsTheScriptImage) {
-    Write("good.cfg", GoodCfg);
+    WriteBytes("good.cfg", GoodCfg);
     const CliRun good = Cli("check good.cfg");
     EXPECT_EQ(good.status, 0) << good.err;
     EXPECT_EQ(good.out, "256: 0401 0203 0102 0304 0000\n");
 
-    Write("bad.cfg", "<configure><tanks>"
-                     "<item index=\"2\" active=\"1\" hmin=\"0\" hmax=\"50\" hhigh=\"90\"/>"
-                     "<item index=\"4\" active=\"1\" hmin=\"50\" hmax=\"50\" hhigh=\"60\"/>"
-                     "</tanks><script><item> 04 01</item><item> 04 01 02</item><item> 77</item>"
-                     "<item> 00</item><item>; a note</item><item> 05 01 02</item><item> 06</item>"
-                     "</script></configure>");
+    WriteBytes("bad.cfg",
+               "<configure><tanks>"
+               "<item index=\"2\" active=\"1\" hmin=\"0\" hmax=\"50\" hhigh=\"90\"/>"
+               "<item index=\"4\" active=\"1\" hmin=\"50\" hmax=\"50\" hhigh=\"60\"/>"
+               "</tanks><script><item> 04 01</item><item> 04 01 02</item><item> 77</item>"
+               "<item> 00</item><item>; a note</item><item> 05 01 02</item><item> 06</item>"
+               "</script></configure>");
     const CliRun bad = Cli("check bad.cfg");
     EXPECT_EQ(bad.status, 1);
     EXPECT_EQ(bad.out, "");
@@ -192,7 +170,7 @@ TEST_F(CliTest, CheckNamesTheLengthOnceHoweverLongTheScript) {
     for (int i = 0; i < 100000; ++i) {
         cfg += "<item> 04 01 02</item>";
     }
-    Write("long.cfg", cfg + "</script></configure>");
+    WriteBytes("long.cfg", cfg + "</script></configure>");
     const CliRun run = Cli("check long.cfg");
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Ошибка загрузки скрипта \"04 01 02\":\n"
@@ -201,15 +179,12 @@ TEST_F(CliTest, CheckNamesTheLengthOnceHoweverLongTheScript) {
 
 TEST_F(CliTest, VerifyAgreesAfterAWriteAndReportsAChangedRegisterWithStatusThree) {
     Simulator sim;
-    Write("good.cfg", GoodCfg);
+    WriteGoodAndChanged();
     ASSERT_EQ(Cli("write good.cfg --device " + sim.Link()).status, 0);
     const CliRun agrees = Cli("verify good.cfg --device " + sim.Link());
     EXPECT_EQ(agrees.status, 0) << agrees.err;
     EXPECT_EQ(agrees.out, "");
 
-    std::string changed = GoodCfg;
-    changed.replace(changed.find("hmin=\"10\""), 10, "hmin=\"20\"");
-    Write("changed.cfg", changed);
     ASSERT_EQ(Cli("write changed.cfg --device " + sim.Link()).status, 0);
     const CliRun differs = Cli("verify good.cfg --port 4 --device " + sim.Link());
     EXPECT_EQ(differs.status, 3) << differs.err;
@@ -217,7 +192,7 @@ TEST_F(CliTest, VerifyAgreesAfterAWriteAndReportsAChangedRegisterWithStatusThree
     EXPECT_NE(ReadBytes("port4.log").find("COM4"), std::string::npos); // the read-backs are logged
 
     // A file that write would refuse has nothing to compare: the operation fails.
-    Write("bad.cfg", "<configure><script><item> 04</item></script></configure>");
+    WriteBytes("bad.cfg", "<configure><script><item> 04</item></script></configure>");
     const CliRun refused = Cli("verify bad.cfg --device " + sim.Link());
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err.rfind("Ошибка загрузки скрипта \"04\"", 0), 0u) << refused.err;
@@ -225,7 +200,7 @@ TEST_F(CliTest, VerifyAgreesAfterAWriteAndReportsAChangedRegisterWithStatusThree
 
 TEST_F(CliTest, AWriteThatTheControllerDoesNotKeepFailsWithStatusOne) {
     Simulator sim({"--fault", "stuck=39"}); // tank 2's alarm level, 85 in the simulator
-    Write("good.cfg", GoodCfg);
+    WriteBytes("good.cfg", GoodCfg);
     const CliRun run = Cli("write good.cfg --device " + sim.Link());
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.err, "Контроллер хранит не то, что записано:\n"

@@ -2,6 +2,7 @@
 // names: one answering, one silent, one held by another program, and a device that is no line.
 #include "base/Text.h"
 #include "support/CliProcess.h"
+#include "support/Files.h"
 #include "support/HoldingProcess.h"
 #include "support/Simulator.h"
 #include "support/TempDir.h"
@@ -21,30 +22,6 @@
 namespace dravik::test {
 namespace {
 
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-int Status(int raw) {
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-CliRun Cli(const std::string& arguments) {
-    const std::string command =
-        std::string(DRAVIK_BIN_DIR) + "/dravik_cli " + arguments + " >cli.out 2>cli.err";
-    const int raw = std::system(command.c_str());
-    return {Status(raw), Slurp("cli.out"), Slurp("cli.err")};
-}
-
 // What a script sees in the JSON output: the program reads it with Python's own parser and prints
 // the fields asked for, one entry a line, for the entries with a COM number from 5 to 8.
 std::string JsonFields(const std::string& fields) {
@@ -55,7 +32,8 @@ std::string JsonFields(const std::string& fields) {
                                fields + "'.split()))\n";
     std::ofstream("fields.py") << script;
     const int raw = std::system("python3 fields.py >fields.out 2>&1");
-    return Status(raw) == 0 ? Slurp("fields.out") : "python3 failed: " + Slurp("fields.out");
+    const bool ran = WIFEXITED(raw) && WEXITSTATUS(raw) == 0;
+    return ran ? ReadBytes("fields.out") : "python3 failed: " + ReadBytes("fields.out");
 }
 
 std::string Final(const std::string& path) {
@@ -109,8 +87,8 @@ TEST_F(PortCommandsTest, ScanFindsTheSimulatorAndReportsTheOthers) {
           "COM8 " + Final(Busy.Link()) + ": занят: " + HeldBy() + "\n"}) {
         EXPECT_NE(scan.err.find(line), std::string::npos) << line << " in\n" << scan.err;
     }
-    EXPECT_NE(Slurp("port5.log").find("COM5"), std::string::npos);
-    EXPECT_NE(Slurp("port6.log").find("COM6"), std::string::npos);
+    EXPECT_NE(ReadBytes("port5.log").find("COM5"), std::string::npos);
+    EXPECT_NE(ReadBytes("port6.log").find("COM6"), std::string::npos);
 
     const CliRun json = Cli("scan --json --settings ports.ini");
     EXPECT_EQ(json.status, 0) << json.err;
@@ -125,7 +103,7 @@ TEST_F(PortCommandsTest, ScanLogsItsProbesInTheFolderGiven) {
     std::filesystem::create_directory("logs");
     const CliRun scan = Cli("scan --settings one.ini --log-dir logs");
     EXPECT_EQ(scan.status, 0) << scan.err;
-    EXPECT_NE(Slurp("logs/port5.log").find("COM5"), std::string::npos);
+    EXPECT_NE(ReadBytes("logs/port5.log").find("COM5"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists("port5.log"));
 
     const CliRun refused = Cli("scan --settings one.ini --log-dir not-a-line");
@@ -164,8 +142,8 @@ TEST_F(PortCommandsTest, ASignalStopsTheScanInOrder) {
     ASSERT_TRUE(AwaitInFile("port6.log", Cp1251("COM6 подключен")));
     ::kill(cli, SIGINT);
     EXPECT_EQ(AwaitExit(cli), 130);
-    EXPECT_EQ(Slurp("cli.out"), "");
-    EXPECT_NE(Slurp("cli.err").find("Прервано.\n"), std::string::npos) << Slurp("cli.err");
+    EXPECT_EQ(ReadBytes("cli.out"), "");
+    EXPECT_NE(ReadBytes("cli.err").find("Прервано.\n"), std::string::npos) << ReadBytes("cli.err");
     EXPECT_FALSE(std::filesystem::exists("port7.log"));
 }
 
