@@ -135,16 +135,6 @@ void AddMakerAndModel(const TRoot& root, TSerialPort& port) {
     }
 }
 
-std::string GroupName(gid_t group) {
-    const struct group* entry = ::getgrgid(group);
-    return entry != nullptr ? entry->gr_name : std::to_string(group);
-}
-
-std::string UserName(uid_t user) {
-    const struct passwd* entry = ::getpwuid(user);
-    return entry != nullptr ? entry->pw_name : std::to_string(user);
-}
-
 void AddState(const TRoot& root, const TDeviceHolders& holders, TSerialPort& port) {
     struct stat info {};
     if (::stat(root.Under(port.Device).c_str(), &info) == 0) {
@@ -183,6 +173,16 @@ std::vector<TSerialPort> ListSerialPorts(const TPortResolver& resolver, const st
     }
     std::sort(ports.begin(), ports.end(), ListedBefore);
     return ports;
+}
+
+std::string GroupName(gid_t group) {
+    const struct group* entry = ::getgrgid(group);
+    return entry != nullptr ? entry->gr_name : std::to_string(group);
+}
+
+std::string UserName(uid_t user) {
+    const struct passwd* entry = ::getpwuid(user);
+    return entry != nullptr ? entry->pw_name : std::to_string(user);
 }
 
 std::vector<gid_t> OwnGroups() {

@@ -38,6 +38,10 @@ std::string AccessProblem(const struct stat& device, uid_t user, const std::vect
 // effective one.
 std::vector<gid_t> OwnGroups();
 
+// The names the group and user databases give these ids, or the numbers when they have none.
+std::string GroupName(gid_t group);
+std::string UserName(uid_t user);
+
 // Whether joining the device's group would let a user with these ids read and write it: the
 // group may, and the user is neither root, nor the owner, nor a member yet.
 bool JoiningGroupHelps(const struct stat& device, uid_t user, const std::vector<gid_t>& groups);

@@ -10,8 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
-#include <grp.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -143,14 +141,8 @@ TAdviceHost ThisHost() {
     TAdviceHost host;
     host.User = ::geteuid();
     host.Groups = OwnGroups();
-    host.GroupName = [](gid_t group) {
-        const struct group* entry = ::getgrgid(group);
-        return entry != nullptr ? std::string(entry->gr_name) : std::to_string(group);
-    };
-    host.UserName = [](uid_t user) {
-        const struct passwd* entry = ::getpwuid(user);
-        return entry != nullptr ? std::string(entry->pw_name) : std::to_string(user);
-    };
+    host.GroupName = GroupName;
+    host.UserName = UserName;
     return host;
 }
 
