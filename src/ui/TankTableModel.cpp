@@ -38,6 +38,14 @@ QString ColumnTitle(int column) {
     }
 }
 
+// A row's threshold by its column, for a row that may be changed or not.
+template <typename TRow>
+auto& ThresholdIn(TRow& row, int column) {
+    return column == TankTableModel::ColHmin   ? row.hmin
+           : column == TankTableModel::ColHmax ? row.hmax
+                                               : row.hhigh;
+}
+
 QVariant ThresholdValue(const std::optional<int32_t>& value) {
     return value ? QVariant(*value) : QVariant();
 }
@@ -190,13 +198,19 @@ void TankTableModel::StoreCellText(const QModelIndex& index, const QString& text
 }
 
 std::optional<int32_t>& TankTableModel::Threshold(const QModelIndex& index) {
-    TTankRow& row = Rows[static_cast<size_t>(index.row())];
-    return index.column() == ColHmin ? row.hmin : index.column() == ColHmax ? row.hmax : row.hhigh;
+    return Rows[static_cast<size_t>(index.row())].Threshold(index.column());
 }
 
 const std::optional<int32_t>& TankTableModel::Threshold(const QModelIndex& index) const {
-    const TTankRow& row = Row(index.row());
-    return index.column() == ColHmin ? row.hmin : index.column() == ColHmax ? row.hmax : row.hhigh;
+    return Row(index.row()).Threshold(index.column());
+}
+
+std::optional<int32_t>& TTankRow::Threshold(int column) {
+    return ThresholdIn(*this, column);
+}
+
+const std::optional<int32_t>& TTankRow::Threshold(int column) const {
+    return ThresholdIn(*this, column);
 }
 
 } // namespace dravik::ui

@@ -17,6 +17,10 @@ struct TTankRow {
     std::optional<int32_t> hmax;
     std::optional<int32_t> hhigh;
 
+    // The threshold shown in a column of the table (ColHmin, ColHmax or ColHhigh).
+    std::optional<int32_t>& Threshold(int column);
+    const std::optional<int32_t>& Threshold(int column) const;
+
     bool operator==(const TTankRow&) const = default;
 };
 

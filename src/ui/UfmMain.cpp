@@ -408,13 +408,11 @@ void TfmMain::ViewToConfig() {
 
 TTerminalConfig TfmMain::ViewConfig() const {
     TTerminalConfig config;
+    const auto pending = TankCells->PendingValue();
     for (int row = 0; row < dsTank->rowCount(); ++row) {
         TTankRow tank = dsTank->Row(row);
-        if (const auto pending = TankCells->PendingValue(); pending && pending->Cell.row() == row) {
-            const int column = pending->Cell.column();
-            (column == TankTableModel::ColHmin   ? tank.hmin
-             : column == TankTableModel::ColHmax ? tank.hmax
-                                                 : tank.hhigh) = pending->Value;
+        if (pending && pending->Cell.row() == row) {
+            tank.Threshold(pending->Cell.column()) = pending->Value;
         }
         config.Tanks.at(static_cast<size_t>(tank.idx)) = {
             static_cast<uint8_t>(tank.active ? 1 : 0), tank.hmin.value_or(0), tank.hmax.value_or(0),
