@@ -5,27 +5,21 @@
 #include "StandardStreams.h"
 #include "base/Cancellation.h"
 #include "base/Exception.h"
-#include "base/FileSystem.h"
 #include "base/ProgramGuard.h"
-#include "base/SystemError.h"
 #include "base/Text.h"
 #include "base/Version.h"
 #include "config/ConfigFile.h"
 #include "config/Settings.h"
-#include "config/UserFolders.h"
-#include "link/LinkLog.h"
 #include "protocol/ConfigCheck.h"
 #include "protocol/FailureAdvice.h"
 #include "protocol/RegisterMap.h"
 #include "protocol/ScriptCodec.h"
 #include "protocol/Terminal.h"
 
-#include <cerrno>
 #include <clocale>
 #include <csignal>
 #include <cstdio>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
